@@ -1,0 +1,145 @@
+// The shared interpreter plumbing of both extension modules.
+//
+// Everything the kit and the window need from the interpreter goes through here:
+// Python-level functions whose bodies are C++ (`make_function`), classes built by
+// calling the metaclass of their bases (`ClassBuilder`), module-global look-ups at
+// call time (`Args::global`), and the translation of C++ failures into Python
+// exceptions (`guard`). Widget code never touches a raw reference count.
+#pragma once
+
+#include <pybind11/pybind11.h>
+
+#include <initializer_list>
+#include <string>
+#include <vector>
+
+namespace hv {
+
+namespace py = pybind11;
+using namespace pybind11::literals;
+
+// One parameter of a Python-level signature. A name written "**name" is the
+// trailing var-keyword parameter; a parameter with a default object is optional.
+struct Param {
+    const char* name;
+    py::object default_value;  // null: required
+
+    Param(const char* n) : name(n) {}  // NOLINT(google-explicit-constructor)
+    Param(const char* n, py::object d) : name(n), default_value(std::move(d)) {}
+};
+
+struct FunctionObject;
+
+// The bound arguments of one call, valid for the duration of the body.
+class Args {
+public:
+    Args(FunctionObject* fn, PyObject* const* slots, PyObject* kwargs)
+        : fn_(fn), slots_(slots), kwargs_(kwargs) {}
+
+    // The argument bound to the named parameter (its default when omitted).
+    py::handle operator[](const char* name) const;
+    // The extra keyword arguments collected by a "**name" parameter.
+    py::dict kwargs() const;
+    // Whatever the function captured when it was made (its closure).
+    py::handle state() const;
+    // A global of the defining module, looked up now; NameError when unbound.
+    py::object global(const char* name) const;
+    py::handle globals() const;
+    // The qualified name of the running function, for messages.
+    std::string qualname() const;
+
+private:
+    FunctionObject* fn_;
+    PyObject* const* slots_;
+    PyObject* kwargs_;
+};
+
+// A body returns the function's result; a null object means None.
+using Body = py::object (*)(const Args&);
+
+struct FunctionSpec {
+    const char* name;
+    std::string qualname;
+    std::vector<Param> params;
+    Body body;
+    py::dict annotations = py::dict();  // empty: none
+};
+
+// A Python-level function: binds as a method, carries __name__, __qualname__,
+// __module__ (the globals' __name__), __doc__, __defaults__, __annotations__,
+// __signature__ and __dict__, binds arguments as CPython does for the same
+// signature and is freed by the cycle collector together with what it captured.
+py::object make_function(FunctionSpec spec, py::handle globals, py::object state = py::none());
+
+// The body of a method that is not built yet: raises NotImplementedError.
+py::object not_built(const Args& a);
+
+// Rebinds what a function made by make_function captured.
+void set_state(py::handle function, py::object state);
+
+// Builds a class the way a class statement does: the metaclass is taken from the
+// bases, the namespace comes from its __prepare__ and starts with __module__ and
+// __qualname__ (then __doc__ when given), followed by the members in the order
+// they are added.
+class ClassBuilder {
+public:
+    ClassBuilder(py::handle globals, std::string qualname, py::tuple bases = py::tuple());
+
+    ClassBuilder& doc(const char* text);
+    ClassBuilder& def(const char* name, std::initializer_list<Param> params, Body body,
+                      py::dict annotations = py::dict());
+    // A method whose body reaches its own class through Args::state(), as a
+    // method using zero-argument super() reaches it through __class__.
+    ClassBuilder& def_with_class(const char* name, std::initializer_list<Param> params,
+                                 Body body, py::dict annotations = py::dict());
+    ClassBuilder& attr(const char* name, py::handle value);
+
+    py::object build();
+
+private:
+    py::handle globals_;
+    std::string qualname_;
+    std::string name_;
+    py::tuple bases_;
+    py::object meta_;
+    py::object ns_;
+    std::vector<py::object> class_methods_;
+};
+
+// Runs `fn` and turns any C++ exception into the matching Python exception.
+// Returns false when an exception is now set.
+template <class Fn>
+bool guard(Fn&& fn) noexcept;
+
+void translate_current_exception() noexcept;
+
+template <class Fn>
+bool guard(Fn&& fn) noexcept {
+    try {
+        fn();
+        return true;
+    } catch (...) {
+        translate_current_exception();
+        return false;
+    }
+}
+
+// Raises KeyError(key) in the interpreter's own form.
+[[noreturn]] void raise_key_error(py::handle key);
+// Raises any exception type with a message.
+[[noreturn]] void raise(PyObject* type, const std::string& message);
+
+// `import name` / `from name import attr`, through the ordinary import machinery.
+py::object import(const char* name);
+py::object import_from(const char* module, const char* attr);
+
+// Python's truth test of `a == b` (so "compares equal to None" keeps its meaning).
+bool equals(py::handle a, py::handle b);
+
+// print(*args) through the builtins, so a caller that redirects sys.stdout sees it.
+void print(py::handle value);
+
+// The exec step of a multi-phase module: runs `body` with the module and its dict.
+int exec_module(PyObject* module, void (*body)(py::module_ m, py::dict globals)) noexcept;
+
+}  // namespace hv

@@ -1,0 +1,53 @@
+// The module Halvorine通用模組.Pandrel: its imports, in order, then the class
+// Pandrel that holds every widget class of the kit.
+#include "kit.hpp"
+
+namespace pandrel {
+namespace {
+
+void body(py::module_, py::dict g) {
+    g["os"] = hv::import("os");
+    g["tkinter"] = hv::import("tkinter");
+    g["customtkinter"] = hv::import("customtkinter");
+    g["pyautogui"] = hv::import("pyautogui");
+    g["Image"] = hv::import_from("PIL", "Image");
+    g["time"] = hv::import("time");
+    g["partial"] = hv::import_from("functools", "partial");
+    g["json"] = hv::import("json");
+    g["webbrowser"] = hv::import("webbrowser");
+    g["ctk"] = hv::import("customtkinter");
+    g["calendar"] = hv::import("calendar");
+    g["datetime"] = hv::import_from("datetime", "datetime");
+    g["tk"] = hv::import("tkinter");
+    g["random"] = hv::import("random");
+    g["string"] = hv::import("string");
+
+    const std::string outer = "Pandrel";
+    hv::ClassBuilder cls(g, outer);
+    cls.def("__init__", {"self"}, pandrel_init)
+        .attr("CTkCalendar", make_CTkCalendar(g, outer))
+        .attr("Chart_Matplotlib", make_Chart_Matplotlib(g, outer))
+        .attr("Entry_Table", make_Entry_Table(g, outer))
+        .attr("Set_Table", make_Set_Table(g, outer))
+        .attr("Set_Button", make_Set_Button(g, outer))
+        .def("many_days", {"self", "year", "month"}, many_days)
+        .attr("Draw_Map", make_Draw_Map(g, outer))
+        .attr("Set_CTkTextbox", make_Set_CTkTextbox(g, outer));
+    g["Pandrel"] = cls.build();
+}
+
+int exec(PyObject* module) { return hv::exec_module(module, body); }
+
+PyModuleDef_Slot slots[] = {
+    {Py_mod_exec, reinterpret_cast<void*>(exec)},
+    {0, nullptr},
+};
+
+PyModuleDef definition = {
+    PyModuleDef_HEAD_INIT, "Pandrel", nullptr, 0, nullptr, slots, nullptr, nullptr, nullptr,
+};
+
+}  // namespace
+}  // namespace pandrel
+
+PyMODINIT_FUNC PyInit_Pandrel() { return PyModuleDef_Init(&pandrel::definition); }

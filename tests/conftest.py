@@ -1,0 +1,64 @@
+"""Test harness: a virtual screen when there is none, and one Tk root per session."""
+import os
+import sys
+
+import pytest
+
+from tessarim.display import ensure_display
+
+# Before anything imports pyautogui or tkinter: both need the display at import.
+_screen = ensure_display()
+
+
+def pytest_unconfigure(config):
+    if _screen is not None:
+        _screen.close()
+
+
+def cancel_pending_callbacks(widget):
+    """Cancels every `after` callback of a Tk interpreter, so destroying it
+    leaves no "invalid command name" noise behind."""
+    for pending in widget.tk.splitlist(widget.tk.call("after", "info")):
+        try:
+            widget.after_cancel(pending)
+        except Exception:
+            pass
+
+
+@pytest.fixture(scope="session")
+def root():
+    import customtkinter
+
+    app = customtkinter.CTk()
+    app.geometry("900x700")
+    app.update()
+    yield app
+    cancel_pending_callbacks(app)
+    app.update()
+    cancel_pending_callbacks(app)
+    app.destroy()
+
+
+@pytest.fixture
+def frame(root):
+    """A fresh frame on the session root for each test, destroyed afterwards."""
+    import customtkinter
+
+    f = customtkinter.CTkFrame(root)
+    f.grid(row=0, column=0, sticky="nsew")
+    root.update_idletasks()
+    yield f
+    f.destroy()
+    root.update_idletasks()
+
+
+@pytest.fixture(scope="session")
+def pandrel_module():
+    return sys.modules["Halvorine通用模組.Pandrel"] if "Halvorine通用模組.Pandrel" in sys.modules else __import__(
+        "importlib"
+    ).import_module("Halvorine通用模組.Pandrel")
+
+
+@pytest.fixture(scope="session")
+def Pandrel(pandrel_module):
+    return pandrel_module.Pandrel
