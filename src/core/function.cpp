@@ -421,12 +421,15 @@ py::object make_function(FunctionSpec spec, py::handle globals, py::object state
                             ? py::object(py::reinterpret_borrow<py::dict>(globals)["__name__"])
                             : py::object(py::none());
 
+    py::str name(spec.name);
+    py::str qualname(spec.qualname);
+    // Everything that can fail is made before the object exists.
     auto* f = PyObject_GC_New(FunctionObject, type);
     if (f == nullptr) throw py::error_already_set();
     f->vectorcall = fn_vectorcall;
     f->info = info.release();
-    f->name = py::str(spec.name).release().ptr();
-    f->qualname = py::str(spec.qualname).release().ptr();
+    f->name = name.release().ptr();
+    f->qualname = qualname.release().ptr();
     f->module = module.release().ptr();
     f->doc = Py_NewRef(Py_None);
     f->defaults = defaults.empty() ? nullptr : defaults_tuple.release().ptr();
