@@ -22,6 +22,10 @@ OUTPUT_BUTTON = "輸出檢索報告"
 FINAL_LINE = "檢索報告已輸出："
 
 
+class DemoError(Exception):
+    """The window did not behave as the demo expects; the message says how."""
+
+
 class _CustomTkinterProxy(types.ModuleType):
     """The real customtkinter, except for its `CTk`."""
 
@@ -108,6 +112,8 @@ class WindowDemo:
                 return
             try:
                 function()
+            except DemoError as exc:
+                self._fail(str(exc))
             except Exception as exc:
                 self._fail(f"{type(exc).__name__}: {exc}")
 
@@ -120,7 +126,7 @@ class WindowDemo:
         app.update_idletasks()
         entries = widgets(app, customtkinter.CTkEntry)
         if len(entries) != 2:
-            raise RuntimeError(f"expected the two path fields, found {len(entries)} entry fields")
+            raise DemoError(f"expected the two path fields, found {len(entries)} entry fields")
         entries.sort(key=lambda e: (e.winfo_rooty(), e.winfo_rootx()))
         for entry, text in zip(entries, (self.template, self.patents)):
             entry.delete(0, "end")
@@ -128,7 +134,7 @@ class WindowDemo:
                 entry.insert(0, text)
         buttons = [b for b in widgets(app, customtkinter.CTkButton) if b.cget("text") == OUTPUT_BUTTON]
         if len(buttons) != 1:
-            raise RuntimeError(f'expected one button "{OUTPUT_BUTTON}", found {len(buttons)}')
+            raise DemoError(f'expected one button "{OUTPUT_BUTTON}", found {len(buttons)}')
         self._before = len(self.worker.completed())
         app.update()
         click(buttons[0])
@@ -156,7 +162,7 @@ class WindowDemo:
                 return
         if time.monotonic() > self._deadline:
             what = "the worker did not finish" if not done else "the window did not show the worker's lines"
-            raise TimeoutError(f"{what} within {self.timeout:g} s")
+            raise DemoError(f"{what} within {self.timeout:g} s")
         self.app.after(100, self._step(self._wait_for_worker))
 
     def _take_screenshot(self) -> None:

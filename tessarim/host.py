@@ -79,7 +79,12 @@ def main(argv: list[str] | None = None) -> int:
 
 
 def run(*, demo: bool, args) -> int:
-    import GUI
+    try:
+        import GUI
+    except Exception:
+        traceback.print_exc()
+        print("無法載入視窗模組 GUI", file=sys.stderr)
+        return 1
 
     Queue_All_variable, Event_All_variable = make_channels()
     worker, thread = start_worker(Queue_All_variable, Event_All_variable)

@@ -12,7 +12,6 @@ from tessarim.worker import (
     HEADERS,
     PDF_NOT_REQUESTED,
     PDF_REQUESTED,
-    product_folder,
     start_worker,
 )
 
@@ -160,31 +159,25 @@ def broken_inputs(tmp_path):
     text.write_text("not a workbook")
     empty = make_book(tmp_path / "empty.xlsx", ["專利公開號", None, "   "])
     return {
-        "no path": ("", "未選擇專利檔案"),
-        "missing": (tmp_path / "gone.xlsx", "找不到專利檔案"),
-        "folder": (tmp_path, "專利檔案路徑不是檔案"),
-        "unreadable": (text, "無法讀取專利檔案"),
-        "no numbers": (empty, "專利檔案中沒有專利公開號"),
+        "no path": (request(""), "未選擇專利檔案"),
+        "missing": (request(tmp_path / "gone.xlsx"), "找不到專利檔案"),
+        "folder": (request(tmp_path), "專利檔案路徑不是檔案"),
+        "unreadable": (request(text), "無法讀取專利檔案"),
+        "no numbers": (request(empty), "專利檔案中沒有專利公開號"),
+        "no dict": ("X", "無法辨識的輸出要求"),
     }
 
 
-@pytest.mark.parametrize("case", ["no path", "missing", "folder", "unreadable", "no numbers"])
-def test_bad_patent_files_give_a_red_line_and_no_report(home, tmp_path, reports, patents, case):
-    path, message = broken_inputs(tmp_path)[case]
-    worker, [bad, good], cleared = serve(request(path), request(patents))
+@pytest.mark.parametrize("case", ["no path", "missing", "folder", "unreadable", "no numbers", "no dict"])
+def test_bad_requests_give_a_red_line_and_no_report(home, tmp_path, reports, patents, case):
+    item, message = broken_inputs(tmp_path)[case]
+    worker, [bad, good], cleared = serve(item, request(patents))
     assert bad[-1].startswith(f"{RED}{message}") and bad[-1].endswith(CLOSE)
     assert not any("檢索報告已輸出" in line for line in bad)
     assert worker.completed()[0].report is None and message in worker.completed()[0].error
     # the worker is still serving: the next request succeeds
     assert cleared == [True, True]
     assert len(reports()) == 1 and good[-1].endswith(str(reports()[0]))
-
-
-@pytest.mark.parametrize("item", ["X", 42, ["專利檔案路徑"]])
-def test_a_request_that_is_no_dict_is_refused(home, reports, item):
-    worker, [lines], cleared = serve(item)
-    assert cleared == [True]
-    assert lines[-1].startswith(f"{RED}無法辨識的輸出要求") and reports() == []
 
 
 def test_an_unexpected_fault_becomes_a_red_line_and_the_worker_lives_on(home, patents, capsys):
@@ -312,14 +305,6 @@ def test_outside_text_cannot_inject_markup(home, tmp_path, reports):
     assert numbers == [f"{GREEN}(1/2) TW1<$$ $最前方顯示$$ $>{CLOSE}", f"{GREEN}(2/2) US2</$$ $顏色$$ $>x{CLOSE}"]
     # the report keeps the values as they were
     assert [row[1] for row in rows_of(reports()[0])[1][1:]] == ["TW1<$$$最前方顯示$$$>", "US2</$$$顏色$$$>x"]
-
-
-def test_product_folder_follows_home_at_call_time(tmp_path, monkeypatch):
-    monkeypatch.setenv("HOME", str(tmp_path / "a"))
-    first = product_folder()
-    monkeypatch.setenv("HOME", str(tmp_path / "b"))
-    assert first == tmp_path / "a" / "Halvorine" / "Tessarim"
-    assert product_folder() == tmp_path / "b" / "Halvorine" / "Tessarim"
 
 
 def test_lines_render_in_the_log_box(home, patents, frame, Pandrel):
