@@ -1,21 +1,142 @@
-// Set_Button: command buttons kept by name (not built yet).
+// Set_Button: command buttons kept by name.
+//
+// Every button lives in button_data under str(name) as a small dictionary of
+// its widgets ("CTkButton", and "CTkImage" for image buttons). Names are
+// converted with str on storing and on every lookup, so 5 and "5" are one name.
 #include "kit.hpp"
 
 namespace pandrel {
+namespace {
+
+bool is_none(py::handle value) { return hv::equals(value, Py_None); }
+
+// `value != None`, as the interpreter answers it (which need not be the
+// negation of `value == None`).
+bool is_not_none(py::handle value) {
+    const int r = PyObject_RichCompareBool(value.ptr(), Py_None, Py_NE);
+    if (r < 0) throw py::error_already_set();
+    return r == 1;
+}
+
+py::object as_str(py::handle value) {
+    PyObject* s = PyObject_Str(value.ptr());
+    if (s == nullptr) throw py::error_already_set();
+    return py::reinterpret_steal<py::object>(s);
+}
+
+py::object item(py::handle container, py::handle key) {
+    PyObject* v = PyObject_GetItem(container.ptr(), key.ptr());
+    if (v == nullptr) throw py::error_already_set();
+    return py::reinterpret_steal<py::object>(v);
+}
+
+// The button stored under str(name): button_data[str(name)]["CTkButton"].
+py::object button(py::handle self, py::handle name) {
+    py::object entry = item(self.attr("button_data"), as_str(name));
+    return item(entry, py::str("CTkButton"));
+}
+
+// The command of a button made without one.
+py::object no_command(const hv::Args&) {
+    hv::print(py::str("按鈕沒有定義觸發環境"));
+    return py::none();
+}
+
+py::object init(const hv::Args& a) {
+    a["self"].attr("button_data") = py::dict();
+    return py::none();
+}
+
+py::object add_button(const hv::Args& a) {
+    py::handle self = a["self"];
+    py::handle frame = a["frame"];
+    py::object button_name = py::reinterpret_borrow<py::object>(a["button_name"]);
+    py::handle image_path = a["image_path"];
+    py::handle text = a["text"];
+    py::handle row = a["row"];
+    py::handle column = a["column"];
+    py::handle padx = a["padx"];
+    py::handle pady = a["pady"];
+    py::handle sticky = a["sticky"];
+    py::handle corner_radius = a["corner_radius"];
+    py::object button_event = py::reinterpret_borrow<py::object>(a["button_event"]);
+    py::handle width = a["width"];
+    py::object font = py::reinterpret_borrow<py::object>(a["font"]);
+
+    if (is_none(button_name)) button_name = as_str(a.global("time").attr("time")());
+    const py::object key = as_str(button_name);
+    // The entry is replaced first; an earlier button of this name stays on screen.
+    py::object button_data = self.attr("button_data");
+    if (PyObject_SetItem(button_data.ptr(), key.ptr(), py::dict().ptr()) < 0) throw py::error_already_set();
+    const py::object entry = item(button_data, key);
+
+    if (is_none(button_event)) {
+        hv::FunctionSpec spec{"button_event", a.qualname() + ".<locals>.button_event", {}, no_command};
+        button_event = hv::make_function(std::move(spec), a.globals());
+    }
+
+    if (is_not_none(image_path)) {
+        // One opened image for the light mode and one for the dark mode.
+        py::object make_image = a.global("customtkinter").attr("CTkImage");
+        py::object light = a.global("Image").attr("open")(image_path);
+        py::object dark = a.global("Image").attr("open")(image_path);
+        entry["CTkImage"] = make_image("light_image"_a = light, "dark_image"_a = dark, "size"_a = a["size"]);
+        entry["CTkButton"] = a.global("customtkinter").attr("CTkButton")(
+            frame, "image"_a = entry["CTkImage"], "text"_a = text, "command"_a = button_event, "width"_a = width,
+            "fg_color"_a = a["fg_color"], "corner_radius"_a = corner_radius);
+    } else {
+        if (is_none(font))
+            font = a.global("customtkinter").attr("CTkFont")("family"_a = "Microsoft JhengHei", "size"_a = 15, "weight"_a = "bold");
+        entry["CTkButton"] = a.global("customtkinter").attr("CTkButton")(frame, "text"_a = text, "command"_a = button_event,
+                                                            "width"_a = width, "corner_radius"_a = corner_radius,
+                                                            "font"_a = font);
+    }
+
+    py::object grid = item(entry, py::str("CTkButton")).attr("grid");
+    if (is_none(padx) && is_none(pady)) {
+        grid("row"_a = row, "column"_a = column, "sticky"_a = sticky);
+    } else if (is_not_none(padx) && is_none(pady)) {
+        grid("row"_a = row, "column"_a = column, "padx"_a = padx, "sticky"_a = sticky);
+    } else if (is_none(padx) && is_not_none(pady)) {
+        grid("row"_a = row, "column"_a = column, "pady"_a = pady, "sticky"_a = sticky);
+    } else if (is_not_none(padx) && is_not_none(pady)) {
+        grid("row"_a = row, "column"_a = column, "padx"_a = padx, "pady"_a = pady, "sticky"_a = sticky);
+    }
+    return py::none();
+}
+
+py::object cget(const hv::Args& a) {
+    py::object target = button(a["self"], a["button_name"]);
+    return target.attr("cget")(as_str(a["data"]));
+}
+
+py::object configure(const hv::Args& a) {
+    py::handle text = a["text"];
+    py::handle state = a["state"];
+    if (is_not_none(text)) {
+        py::object target = button(a["self"], a["button_name"]);
+        target.attr("configure")("text"_a = as_str(text));
+    } else if (is_not_none(state)) {
+        py::object target = button(a["self"], a["button_name"]);
+        target.attr("configure")("state"_a = as_str(state));
+    }
+    return py::none();
+}
+
+}  // namespace
 
 py::object make_Set_Button(py::handle g, const std::string& outer) {
-    using hv::not_built;
     const py::object none = py::none();
     hv::ClassBuilder cls(g, outer + ".Set_Button");
-    cls.def("__init__", {"self"}, not_built)
+    cls.def("__init__", {"self"}, init)
         .def("add_button",
              {"self", "frame", {"button_name", none}, {"image_path", none}, {"size", py::make_tuple(20, 20)},
               {"text", py::str("")}, {"row", py::int_(0)}, {"column", py::int_(0)}, {"padx", none},
               {"pady", none}, {"sticky", py::str("ne")}, {"corner_radius", py::int_(6)}, {"button_event", none},
               {"fg_color", py::str("#2b2b2b")}, {"width", py::int_(20)}, {"font", none}},
-             not_built)
-        .def("cget", {"self", "button_name", "data"}, not_built)
-        .def("configure", {"self", "button_name", {"text", none}, {"state", none}}, not_built);
+             add_button)
+        .def("cget", {"self", "button_name", "data"}, cget)
+        .def("configure", {"self", "button_name", {"text", none}, {"state", none}}, configure);
     return cls.build();
 }
 
