@@ -243,6 +243,8 @@ class ReportBuilder:
             row = (index, number, office, kind, pdf_text)
             for column, value in enumerate(row, start=1):
                 cell = sheet.cell(top + index, column, value)
+                if cell.data_type == "f":
+                    cell.data_type = "s"  # text from the user's file stays text, never a formula
                 cell.font = font_for(value)
                 widths[column - 1] = max(widths[column - 1], _display_width(str(value)))
             if index % step == 0 or index == len(found):

@@ -298,13 +298,21 @@ def test_window_close_signals_stop_a_busy_worker(home, patents):
     assert queues["end"].get_nowait() is None  # left for the host
 
 
-def test_outside_text_cannot_inject_markup(home, tmp_path, reports):
-    path = make_book(tmp_path / "odd.xlsx", ["號碼", "TW1<$$$最前方顯示$$$>", "US2</$$$顏色$$$>x"])
-    _, [lines], _ = serve(request(path))
-    numbers = [line for line in lines if "/2)" in line]
-    assert numbers == [f"{GREEN}(1/2) TW1<$$ $最前方顯示$$ $>{CLOSE}", f"{GREEN}(2/2) US2</$$ $顏色$$ $>x{CLOSE}"]
-    # the report keeps the values as they were
-    assert [row[1] for row in rows_of(reports()[0])[1][1:]] == ["TW1<$$$最前方顯示$$$>", "US2</$$$顏色$$$>x"]
+def test_outside_text_cannot_inject_markup_or_formulas(home, tmp_path, reports):
+    book = Workbook()
+    book.active.append(["號碼"])
+    book.active.append(["TW1<$$$最前方顯示$$$>"])
+    book.active.append(["US2</$$$顏色$$$>x"])
+    book.active.append(['=HYPERLINK("http://x","y")'])
+    book.active["A4"].data_type = "s"  # a text cell that looks like a formula
+    book.save(tmp_path / "odd.xlsx")
+    _, [lines], _ = serve(request(tmp_path / "odd.xlsx"))
+    numbers = [line for line in lines if "/3)" in line]
+    assert numbers[:2] == [f"{GREEN}(1/3) TW1<$$ $最前方顯示$$ $>{CLOSE}", f"{GREEN}(2/3) US2</$$ $顏色$$ $>x{CLOSE}"]
+    # the report keeps the values as they were, as text
+    sheet, rows = rows_of(reports()[0])
+    assert [row[1] for row in rows[1:]] == ["TW1<$$$最前方顯示$$$>", "US2</$$$顏色$$$>x", '=HYPERLINK("http://x","y")']
+    assert sheet["B4"].data_type == "s"
 
 
 def test_lines_render_in_the_log_box(home, patents, frame, Pandrel):
