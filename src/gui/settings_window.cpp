@@ -1,0 +1,101 @@
+// The settings window: the two report fonts and the text-size ratio.
+#include "gui.hpp"
+
+#include <cmath>
+
+namespace gui {
+
+namespace {
+
+py::list font_choices() {
+    py::list values;
+    for (const char* name : {"微軟正黑體", "標楷體", "Calibri", "新細明體", "Brush Script MT"}) values.append(name);
+    return values;
+}
+
+// The ratio typed in per cent, as the report's factor. Only a finite positive
+// number is a ratio; anything else (a word, an empty field, zero, a negative
+// number, nan, inf) stands for 100 per cent, the integer 1.
+py::object ratio_from(py::handle ss) {
+    try {
+        PyObject* number = PyNumber_Float(ss.ptr());
+        if (number == nullptr) throw py::error_already_set();
+        const double per_cent = py::reinterpret_steal<py::float_>(number).cast<double>();
+        const double ratio = per_cent / 100;
+        if (ratio > 0 && std::isfinite(ratio)) return py::float_(ratio);
+    } catch (py::error_already_set& e) {
+        if (!is_exception(e)) throw;
+    }
+    return py::int_(1);
+}
+
+// "確認": store this window's choices; the window stays open.
+py::object button_event_004_A(const hv::Args& a) {
+    py::dict closure = py::reinterpret_borrow<py::dict>(a.state());
+    py::object ss = closure["entry"].attr("get")();
+    py::object parameters = closure["PP"].attr("parameters");
+    parameters[py::str(kRatio)] = ratio_from(ss);
+    parameters[py::str(kChineseFont)] = closure["optionmenu_004_B"].attr("get")();
+    parameters[py::str(kEnglishFont)] = closure["optionmenu_004_A"].attr("get")();
+    return py::none();
+}
+
+}  // namespace
+
+py::object button_event_004(const hv::Args& a) {
+    py::object ctk = a.global("customtkinter");
+    py::object PP = local(a, "PP");
+    auto bold = [&](int size) {
+        return ctk.attr("CTkFont")("family"_a = "Microsoft JhengHei", "size"_a = size, "weight"_a = "bold");
+    };
+
+    // A child of the main window, so it goes when the main window goes, even in a
+    // process where another Tk root came first.
+    py::object setting_window = ctk.attr("CTkToplevel")(local(a, "app"));
+    setting_window.attr("attributes")("-topmost", true);
+    setting_window.attr("title")("設定");
+    setting_window.attr("geometry")("300x330");
+
+    py::object entry_name = ctk.attr("CTkLabel")(setting_window, "text"_a = "英文字體設定", "font"_a = bold(15));
+    entry_name.attr("grid")("row"_a = 1, "column"_a = 0, "sticky"_a = "nsew", "pady"_a = py::make_tuple(0, 10));
+    py::object optionmenu_004_A = ctk.attr("CTkOptionMenu")(setting_window, "font"_a = bold(13), "width"_a = 50,
+                                                            "height"_a = 20, "dynamic_resizing"_a = false,
+                                                            "values"_a = font_choices());
+    optionmenu_004_A.attr("grid")("row"_a = 1, "column"_a = 0, "padx"_a = py::make_tuple(20, 20),
+                                  "pady"_a = py::make_tuple(60, 10), "sticky"_a = "nsew");
+    optionmenu_004_A.attr("set")(PP.attr("parameters")[py::str(kEnglishFont)]);
+
+    entry_name = ctk.attr("CTkLabel")(setting_window, "text"_a = "中文字體設定", "font"_a = bold(15));
+    entry_name.attr("grid")("row"_a = 2, "column"_a = 0, "sticky"_a = "nsew", "pady"_a = py::make_tuple(0, 10));
+    py::object optionmenu_004_B = ctk.attr("CTkOptionMenu")(setting_window, "font"_a = bold(13), "width"_a = 50,
+                                                            "height"_a = 20, "dynamic_resizing"_a = false,
+                                                            "values"_a = font_choices());
+    optionmenu_004_B.attr("grid")("row"_a = 3, "column"_a = 0, "padx"_a = py::make_tuple(20, 20),
+                                  "pady"_a = py::make_tuple(10, 10), "sticky"_a = "nsew");
+    optionmenu_004_B.attr("set")(PP.attr("parameters")[py::str(kChineseFont)]);
+
+    entry_name = ctk.attr("CTkLabel")(setting_window, "text"_a = "文字大小比例", "font"_a = bold(15));
+    entry_name.attr("grid")("row"_a = 4, "column"_a = 0, "sticky"_a = "nsew", "pady"_a = py::make_tuple(10, 10));
+    // The current ratio in per cent is only the grey hint; the field starts empty.
+    py::object ratio = PP.attr("parameters")[py::str(kRatio)];
+    py::object per_cent = py::reinterpret_steal<py::object>(PyNumber_Multiply(ratio.ptr(), py::int_(100).ptr()));
+    if (!per_cent) throw py::error_already_set();
+    py::object entry = ctk.attr("CTkEntry")(setting_window, "placeholder_text"_a = py::str(per_cent), "width"_a = 300,
+                                            "height"_a = 30);
+    entry.attr("grid")("row"_a = 5, "column"_a = 0, "sticky"_a = "new");
+
+    py::dict confirm_closure;
+    confirm_closure["entry"] = entry;
+    confirm_closure["optionmenu_004_A"] = optionmenu_004_A;
+    confirm_closure["optionmenu_004_B"] = optionmenu_004_B;
+    confirm_closure["PP"] = PP;
+    py::object confirm = hv::make_function(
+        {"button_event_004_A", "GUI.<locals>.button_event_004.<locals>.button_event_004_A", {}, button_event_004_A},
+        a.globals(), confirm_closure);
+
+    py::object button_1 = ctk.attr("CTkButton")(setting_window, "text"_a = "確認", "command"_a = confirm, "font"_a = bold(15));
+    button_1.attr("grid")("row"_a = 6, "column"_a = 0, "padx"_a = 50, "pady"_a = py::make_tuple(10, 10));
+    return py::none();
+}
+
+}  // namespace gui
