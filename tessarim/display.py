@@ -48,6 +48,16 @@ def _ensure_xauthority() -> str | None:
     return folder
 
 
+def _add_cookie(path: str, display: str) -> None:
+    """An entry for our own server in our own authority file, so the X library
+    finds details for the display (and says nothing about missing ones)."""
+    xauth = shutil.which("xauth")
+    if xauth is None:
+        return
+    subprocess.run([xauth, "-f", path, "add", display, ".", os.urandom(16).hex()],
+                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, check=False)
+
+
 def ensure_display(width: int = 1920, height: int = 1080) -> VirtualScreen | None:
     """Returns the virtual screen it started, or None when a display was set."""
     if sys.platform.startswith("win") or sys.platform == "darwin":
@@ -73,6 +83,8 @@ def ensure_display(width: int = 1920, height: int = 1080) -> VirtualScreen | Non
         process.wait()
         raise RuntimeError("Xvfb did not start")
     screen = VirtualScreen(process, f":{number}", auth_dir)
+    if auth_dir is not None:
+        _add_cookie(os.environ["XAUTHORITY"], screen.display)
     os.environ["DISPLAY"] = screen.display
     atexit.register(screen.close)
     return screen
