@@ -27,6 +27,7 @@ import importlib
 import queue
 import re
 import threading
+import tkinter
 import traceback
 from dataclasses import dataclass, field
 from typing import Any, Callable
@@ -329,6 +330,10 @@ def run_gui(script: Callable[[Window], Any] | None = None, queues=None, events=N
                 app.destroy()
 
     try:
+        # The window must be tkinter's default root, as it is in a host: PIL's
+        # photo images (under every CTkImage) and parentless widgets and variables
+        # go to the default root. A root the test session made first steps aside.
+        patch.set(tkinter, "_default_root", None)
         patch.set(customtkinter.CTk, "mainloop", mainloop)
         if recorder is not None:
             patch.set(module, "try_except_log", recorder)

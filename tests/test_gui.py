@@ -7,6 +7,7 @@ import os
 import shutil
 import subprocess
 import sys
+import tkinter
 import types
 import weakref
 
@@ -466,6 +467,7 @@ def test_run_as_the_main_program(monkeypatch):
         app.destroy()
 
     monkeypatch.setattr(customtkinter.CTk, "mainloop", mainloop)
+    monkeypatch.setattr(tkinter, "_default_root", None)  # the window is the process's root, as in a host
     spec = importlib.util.spec_from_file_location("__main__", GUI.__file__)
     module = importlib.util.module_from_spec(spec)
     spec.loader.exec_module(module)  # runs GUI("X", "X") and returns once the window is closed

@@ -49,9 +49,8 @@ py::object button_event_004(const hv::Args& a) {
         return ctk.attr("CTkFont")("family"_a = "Microsoft JhengHei", "size"_a = size, "weight"_a = "bold");
     };
 
-    // A child of the main window, so it goes when the main window goes, even in a
-    // process where another Tk root came first.
-    py::object setting_window = ctk.attr("CTkToplevel")(local(a, "app"));
+    // No parent given: the window belongs to the default root, the main window.
+    py::object setting_window = ctk.attr("CTkToplevel")();
     setting_window.attr("attributes")("-topmost", true);
     setting_window.attr("title")("設定");
     setting_window.attr("geometry")("300x330");

@@ -170,9 +170,7 @@ py::object gui_body(const hv::Args& a) {
                "size"_a = pad(25, 25), "padx"_a = pad(5, 0), "row"_a = 0, "column"_a = 2,
                "fg_color"_a = "transparent");
 
-    // The switch's variable belongs to this window's interpreter, whatever other
-    // Tk roots the host has made.
-    py::object switch_var_001 = ctk.attr("StringVar")("master"_a = app, "value"_a = "off");
+    py::object switch_var_001 = ctk.attr("StringVar")("value"_a = "off");
     closure["switch_var_001"] = switch_var_001;
     py::object switch_handler = nested(a, "switch_event_001", switch_event_001, closure);
     py::object switch_font = ctk.attr("CTkFont")("family"_a = "Microsoft JhengHei", "weight"_a = "bold");
