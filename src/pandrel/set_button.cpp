@@ -5,6 +5,8 @@
 // converted with str on storing and on every lookup, so 5 and "5" are one name.
 #include "kit.hpp"
 
+#include "../core/widgets.hpp"
+
 namespace pandrel {
 namespace {
 
@@ -34,6 +36,22 @@ py::object item(py::handle container, py::handle key) {
 py::object button(py::handle self, py::handle name) {
     py::object entry = item(self.attr("button_data"), as_str(name));
     return item(entry, py::str("CTkButton"));
+}
+
+// A button too large for the window system (a text of thousands of characters)
+// would end the process when shown; it is refused before it is stored or placed.
+std::string too_large(py::handle widget) {
+    std::string size = hv::oversize(widget);
+    if (size.empty()) return size;
+    return "the button's text is too large to show: it would need " + size + ", more than " +
+           std::to_string(hv::max_widget_side) + " either way";
+}
+
+void refuse_if_too_large(py::handle made) {
+    const std::string problem = too_large(made);
+    if (problem.empty()) return;
+    made.attr("destroy")();
+    hv::raise(PyExc_ValueError, problem);
 }
 
 // The command of a button made without one.
@@ -81,15 +99,26 @@ py::object add_button(const hv::Args& a) {
         py::object light = a.global("Image").attr("open")(image_path);
         py::object dark = a.global("Image").attr("open")(image_path);
         entry["CTkImage"] = make_image("light_image"_a = light, "dark_image"_a = dark, "size"_a = a["size"]);
-        entry["CTkButton"] = a.global("customtkinter").attr("CTkButton")(
-            frame, "image"_a = entry["CTkImage"], "text"_a = text, "command"_a = button_event, "width"_a = width,
-            "fg_color"_a = a["fg_color"], "corner_radius"_a = corner_radius);
+        py::object make_button = a.global("customtkinter").attr("CTkButton");
+        py::object image = entry["CTkImage"];
+        py::object made = hv::make_widget(frame, [&] {
+            return make_button(frame, "image"_a = image, "text"_a = text, "command"_a = button_event,
+                               "width"_a = width, "fg_color"_a = a["fg_color"], "corner_radius"_a = corner_radius);
+        });
+        refuse_if_too_large(made);
+        entry["CTkButton"] = made;
     } else {
-        if (is_none(font))
-            font = a.global("customtkinter").attr("CTkFont")("family"_a = "Microsoft JhengHei", "size"_a = 15, "weight"_a = "bold");
-        entry["CTkButton"] = a.global("customtkinter").attr("CTkButton")(frame, "text"_a = text, "command"_a = button_event,
-                                                            "width"_a = width, "corner_radius"_a = corner_radius,
-                                                            "font"_a = font);
+        if (is_none(font)) {
+            font = a.global("customtkinter")
+                       .attr("CTkFont")("family"_a = "Microsoft JhengHei", "size"_a = 15, "weight"_a = "bold");
+        }
+        py::object make_button = a.global("customtkinter").attr("CTkButton");
+        py::object made = hv::make_widget(frame, [&] {
+            return make_button(frame, "text"_a = text, "command"_a = button_event, "width"_a = width,
+                               "corner_radius"_a = corner_radius, "font"_a = font);
+        });
+        refuse_if_too_large(made);
+        entry["CTkButton"] = made;
     }
 
     py::object grid = item(entry, py::str("CTkButton")).attr("grid");
@@ -115,7 +144,13 @@ py::object configure(const hv::Args& a) {
     py::handle state = a["state"];
     if (is_not_none(text)) {
         py::object target = button(a["self"], a["button_name"]);
+        py::object before = target.attr("cget")("text");
         target.attr("configure")("text"_a = as_str(text));
+        const std::string problem = too_large(target);
+        if (!problem.empty()) {
+            target.attr("configure")("text"_a = before);
+            hv::raise(PyExc_ValueError, problem);
+        }
     } else if (is_not_none(state)) {
         py::object target = button(a["self"], a["button_name"]);
         target.attr("configure")("state"_a = as_str(state));

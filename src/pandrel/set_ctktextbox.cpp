@@ -9,6 +9,8 @@
 // the segments in one pass over the line (see scan()).
 #include "kit.hpp"
 
+#include "../core/widgets.hpp"
+
 #include <vector>
 
 namespace pandrel {
@@ -48,17 +50,28 @@ struct Texts {
     py::handle reversed = constant("reversed");
     py::handle colours[3] = {constant("red"), constant("green"), constant("blue")};
     py::handle foreground = PyTuple_Pack(1, constant("foreground").ptr());  // kwnames of tag_config
-    py::handle pattern_type = py::object(hv::import("re").attr("Pattern")).release();
-    py::handle unicode_flag = py::object(hv::import("re").attr("UNICODE")).release();
 
     Texts() {
         if (!foreground) throw py::error_already_set();
     }
 };
 
+// Built when the class is made; a failed first build is retried on the next call.
 const Texts& texts() {
-    static const Texts t;  // a failed first build is retried on the next call
+    static const Texts t;
     return t;
+}
+
+// What a genuine compiled pattern looks like; taken from re on first use (re is
+// the constructor's import, not the module's).
+struct PatternKind {
+    py::handle type = py::object(hv::import("re").attr("Pattern")).release();
+    py::handle unicode_flag = py::object(hv::import("re").attr("UNICODE")).release();
+};
+
+const PatternKind& pattern_kind() {
+    static const PatternKind k;
+    return k;
 }
 
 py::object checked(PyObject* result) {
@@ -156,11 +169,11 @@ void scan(PyObject* text, std::vector<Segment>& out) {
 // Whether `pattern` is the segment expression compiled by the re module without
 // flags, so that scan() gives exactly its findall.
 bool is_segment_pattern(py::handle pattern) {
-    const Texts& t = texts();
-    if (Py_TYPE(pattern.ptr()) != reinterpret_cast<PyTypeObject*>(t.pattern_type.ptr())) return false;
+    const PatternKind& kind = pattern_kind();
+    if (Py_TYPE(pattern.ptr()) != reinterpret_cast<PyTypeObject*>(kind.type.ptr())) return false;
     py::object source = pattern.attr("pattern");
-    if (!PyUnicode_CheckExact(source.ptr()) || !hv::equals(source, t.segment)) return false;
-    return hv::equals(pattern.attr("flags"), t.unicode_flag);
+    if (!PyUnicode_CheckExact(source.ptr()) || !hv::equals(source, texts().segment)) return false;
+    return hv::equals(pattern.attr("flags"), kind.unicode_flag);
 }
 
 py::object substring(PyObject* text, Py_ssize_t from, Py_ssize_t to) {
@@ -246,7 +259,7 @@ py::object init(const hv::Args& a) {
         if (options.contains(item.first)) repeated_keyword(box_class, item.first);
         options[item.first] = item.second;
     }
-    self.attr("textbox") = box_class(**options);
+    self.attr("textbox") = hv::make_widget(options["master"], [&] { return box_class(**options); });
     self.attr("textbox").attr("grid")("row"_a = 0, "column"_a = 0, "sticky"_a = "nsew");
     return py::none();
 }
@@ -341,6 +354,7 @@ py::object delete_all(const hv::Args& a) {
 }  // namespace
 
 py::object make_Set_CTkTextbox(py::handle g, const std::string& outer) {
+    texts();
     hv::ClassBuilder cls(g, outer + ".Set_CTkTextbox");
     cls.def("__init__", {"self", "frame", "**kwargs"}, init)
         .def("add_text", {"self", "text", "**kwargs"}, add_text)

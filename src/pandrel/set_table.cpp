@@ -7,6 +7,8 @@
 // fields of the editable rows.
 #include "kit.hpp"
 
+#include "../core/widgets.hpp"
+
 namespace pandrel {
 namespace {
 
@@ -64,7 +66,16 @@ py::object add_entry_name(const hv::Args& a) {
     py::object label_text = as_str(name);
     py::object font =
         a.global("customtkinter").attr("CTkFont")("family"_a = "Microsoft JhengHei", "size"_a = 15, "weight"_a = "bold");
-    py::object label = make_label(frame, "text"_a = label_text, "font"_a = font);
+    py::object label =
+        hv::make_widget(frame, [&] { return make_label(frame, "text"_a = label_text, "font"_a = font); });
+    // A name of thousands of characters would make a label too large for the
+    // window system, which ends the process when it is shown: refuse it first.
+    const std::string size = hv::oversize(label);
+    if (!size.empty()) {
+        label.attr("destroy")();
+        hv::raise(PyExc_ValueError, "the setting's name is too large to show: its label would need " + size +
+                                        ", more than " + std::to_string(hv::max_widget_side) + " either way");
+    }
 
     py::list record;
     record.append(self.attr("N"));
@@ -77,8 +88,12 @@ py::object add_entry_name(const hv::Args& a) {
     label.attr("place")("x"_a = self.attr("entry_x_init"), "y"_a = self.attr("entry_y"));
 
     if (hv::equals(state, py::str("normal"))) {  // element 2 of the record
-        py::object entry = a.global("customtkinter").attr("CTkEntry")(
-            self.attr("frame"), "placeholder_text"_a = a["text"], "width"_a = self.attr("width_unit"), "height"_a = 30);
+        py::object make_entry = a.global("customtkinter").attr("CTkEntry");
+        py::object parent = self.attr("frame");
+        py::object width = self.attr("width_unit");
+        py::object entry = hv::make_widget(parent, [&] {
+            return make_entry(parent, "placeholder_text"_a = a["text"], "width"_a = width, "height"_a = 30);
+        });
         set_item(self.attr("entry"), as_str(name), entry);
         py::object x_init = self.attr("entry_x_init");
         py::int_ gap(120);
