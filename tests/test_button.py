@@ -203,6 +203,33 @@ def test_unreadable_image_leaves_an_empty_entry(buttons, frame, tmp_path):
         buttons.add_button(frame, "c", image_path=str(tmp_path / "missing.png"))
 
 
+@pytest.mark.parametrize("options", [{"font": 0}, {"width": None}, {"corner_radius": ""},
+                                     {"image": True, "fg_color": 5}])
+def test_a_refused_option_leaves_no_half_built_button(buttons, frame, png, options):
+    options = dict(options)
+    if options.pop("image", False):
+        options["image_path"] = png
+    buttons.add_button(frame, "ok", text="ok")
+    children = dict(frame.children)
+    with pytest.raises(Exception):
+        buttons.add_button(frame, "bad", **options)
+    assert frame.children == children  # the frame can still be destroyed
+    frame.update()
+
+
+@pytest.mark.parametrize("image", [False, True])
+def test_a_text_too_large_to_show_is_refused(buttons, frame, png, image):
+    buttons.add_button(frame, "b", text="x" * 100, image_path=png if image else None)
+    children = len(frame.children)
+    with pytest.raises(ValueError, match="too large to show"):
+        buttons.add_button(frame, "big", text="x" * 5000, image_path=png if image else None)
+    assert "CTkButton" not in buttons.button_data["big"] and len(frame.children) == children
+    with pytest.raises(ValueError, match="too large to show"):
+        buttons.configure("b", text="y\n" * 2000)
+    assert buttons.cget("b", "text") == "x" * 100
+    frame.update()
+
+
 @pytest.mark.parametrize("value", [None, 0, -1, 10**100, float("nan"), "", "x" * 100_000, b"b", object(), BadStr(),
                                    "\ud800", [], ("a", "b")])
 def test_hostile_arguments_only_raise(buttons, frame, png, value, capsys):
@@ -211,6 +238,7 @@ def test_hostile_arguments_only_raise(buttons, frame, png, value, capsys):
     import customtkinter
 
     holder = customtkinter.CTkFrame(frame)
+    holder.grid()
     buttons.add_button(holder, "ok", text="ok")
     for call in (lambda: buttons.add_button(holder, value, text=value),
                  lambda: buttons.add_button(holder, "bad", row=value, padx=value, font=value, width=value),
@@ -224,6 +252,7 @@ def test_hostile_arguments_only_raise(buttons, frame, png, value, capsys):
             raise
         except Exception:
             pass
+    holder.update()  # shown: a widget too large for the window system would end the process here
     buttons.configure("ok", text="again")
     assert buttons.cget("ok", "text") == "again"
     capsys.readouterr()

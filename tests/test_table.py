@@ -129,6 +129,15 @@ def test_a_reused_name_adds_a_row_and_keeps_the_old_widgets(table, second_state,
     assert table.get("x") == ("" if field_replaced else "first")
 
 
+def test_a_name_too_large_to_show_is_refused(table, frame):
+    table.add_entry_name("a")
+    children = len(frame.children)
+    with pytest.raises(ValueError, match="too large to show"):
+        table.add_entry_name("x" * 5000)
+    assert (len(frame.children), table.N, table.entry_y, list(table.entry_name)) == (children, 1, 41, ["a"])
+    frame.update()
+
+
 @pytest.mark.parametrize("value", [None, 0, 10**100, float("nan"), "", "x" * 100_000, b"b", object(), BadStr(),
                                    "\ud800", [], ("a", "b")])
 def test_hostile_arguments_only_raise(table, value):
@@ -142,6 +151,7 @@ def test_hostile_arguments_only_raise(table, value):
             raise
         except Exception:
             pass
+    table.frame.update()  # shown: a widget too large for the window system would end the process here
     table.set("path", "ok")
     assert table.get("path") == "ok"
     table.delete_all()

@@ -58,7 +58,14 @@ def test_constructor_builds_and_places_the_box(Pandrel, frame):
 def test_repeated_constructor_keyword_fails_before_any_widget(Pandrel, frame, keyword):
     with pytest.raises(TypeError, match=f"multiple values for keyword argument '{keyword}'"):
         Pandrel.Set_CTkTextbox(frame, **{keyword: frame if keyword == "master" else 5})
-    assert frame.winfo_children() == []
+    assert frame.winfo_children() == []  # CTkFrame leaves its own canvas out
+
+
+def test_a_refused_option_leaves_no_half_built_box(Pandrel, frame):
+    children = dict(frame.children)
+    with pytest.raises(ValueError):
+        Pandrel.Set_CTkTextbox(frame, fg_color=0)
+    assert frame.children == children  # the frame can still be destroyed
 
 
 @pytest.mark.parametrize("text, kwargs, expected", [
@@ -213,6 +220,7 @@ def test_hostile_arguments_only_raise(Pandrel, frame, box, value):
             raise
         except Exception:
             pass
+    frame.update()
     box.delete_all()
     box.add_text("still fine")
     assert content(box) == "still fine\n"
