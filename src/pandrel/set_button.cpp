@@ -38,12 +38,13 @@ py::object button(py::handle self, py::handle name) {
     return item(entry, py::str("CTkButton"));
 }
 
-// A button too large for the window system (a text of thousands of characters)
-// would end the process when shown; it is refused before it is stored or placed.
+// A button too large for the window system (a text of thousands of characters,
+// a huge image) would end the process when shown; it is refused before it is
+// stored or placed.
 std::string too_large(py::handle widget) {
     std::string size = hv::oversize(widget);
     if (size.empty()) return size;
-    return "the button's text is too large to show: it would need " + size + ", more than " +
+    return "the button is too large to show (its text or image): it would need " + size + ", more than " +
            std::to_string(hv::max_widget_side) + " either way";
 }
 
