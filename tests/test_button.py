@@ -66,12 +66,6 @@ def test_defaults_make_a_text_button_under_a_time_name(buttons, frame, capsys):
     assert widget(buttons, "other").cget("font") is not font  # a new font per button
 
 
-def test_generated_name_comes_from_the_module_time(buttons, frame, pandrel_module, monkeypatch):
-    monkeypatch.setattr(pandrel_module, "time", types.SimpleNamespace(time=lambda: 1234.5))
-    buttons.add_button(frame, button_name=EqualsNone())
-    assert list(buttons.button_data) == ["1234.5"]
-
-
 def test_text_button_options(buttons, frame, capsys):
     import customtkinter
 

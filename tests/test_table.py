@@ -83,15 +83,6 @@ def test_set_with_unprintable_text_keeps_the_field(table):
     assert table.get("path") == "kept"
 
 
-def test_set_deletes_from_string_zero_and_inserts_at_integer_zero(table, pandrel_module, monkeypatch):
-    calls = []
-    table.entry["k"] = types.SimpleNamespace(delete=lambda *a: calls.append(("delete",) + a),
-                                             insert=lambda *a: calls.append(("insert",) + a))
-    monkeypatch.setattr(pandrel_module, "tkinter", types.SimpleNamespace(END="END!"))
-    table.set("k", 3.5)
-    assert calls == [("delete", "0", "END!"), ("insert", 0, "3.5")]
-
-
 def test_names_go_through_str(table):
     table.add_entry_name(5)
     table.set(5, "five")

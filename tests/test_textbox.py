@@ -138,12 +138,6 @@ def test_a_foreign_pattern_object_gives_the_segments(box, top):
     assert runs(box) == (line + old if top else old + line)
 
 
-def test_bad_findall_items_fail_as_unpacking_does(box):
-    box.re = types.SimpleNamespace(compile=lambda p: types.SimpleNamespace(findall=lambda text: [("a", "b")]))
-    with pytest.raises(ValueError, match="not enough values to unpack"):
-        box.add_text("x")
-
-
 def test_segments_match_the_regular_expression(box):
     """The one-pass segment search gives exactly the compiled expression's findall."""
     atoms = ["a", "\n", "\r", "<$$$顏色[", "]$$$>", END, "<", "$", "]", "[", ">", "顏色", TOP]
@@ -174,13 +168,6 @@ def test_long_lines_take_linear_time(box):
     box.add_text(text)
     assert time.perf_counter() - start < 5  # the bare expression needs minutes here
     assert content(box) == "r" + "y" * 150_000 + "\n"
-
-
-def test_bottom_index_is_the_module_tkinter_end(box, pandrel_module, monkeypatch):
-    box.add_text("old")
-    monkeypatch.setattr(pandrel_module, "tkinter", types.SimpleNamespace(END="1.0"))
-    box.add_text("x")
-    assert content(box) == "\nxold\n"
 
 
 @pytest.mark.parametrize("text, error", [
