@@ -12,8 +12,7 @@ import subprocess
 import sys
 import time
 
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."))
-from tessarim.display import ensure_display  # noqa: E402
+from tessarim.display import ensure_display  # noqa: E402  (the installed package)
 
 DEPENDENCIES = ("import os, tkinter, customtkinter, pyautogui, time, functools, json, webbrowser, calendar, "
                 "datetime, random, string, re; from PIL import Image")

@@ -25,6 +25,24 @@ def cancel_pending_callbacks(widget):
             pass
 
 
+def destroy_quietly(widget):
+    """Destroys a widget tree even when a widget in it was left half-made by a
+    constructor that raised (customtkinter's destroy then fails on missing
+    attributes); the Tk side is destroyed all the same."""
+    import tkinter
+
+    for child in list(widget.children.values()):
+        destroy_quietly(child)
+    try:
+        widget.destroy()
+    except Exception:
+        tkinter.Misc.destroy(widget)
+        try:
+            widget.tk.call("destroy", widget._w)
+        except tkinter.TclError:
+            pass
+
+
 @pytest.fixture(scope="session")
 def root():
     import customtkinter
@@ -36,7 +54,7 @@ def root():
     cancel_pending_callbacks(app)
     app.update()
     cancel_pending_callbacks(app)
-    app.destroy()
+    destroy_quietly(app)
 
 
 @pytest.fixture
@@ -48,7 +66,7 @@ def frame(root):
     f.grid(row=0, column=0, sticky="nsew")
     root.update_idletasks()
     yield f
-    f.destroy()
+    destroy_quietly(f)
     root.update_idletasks()
 
 

@@ -193,11 +193,27 @@ def test_unbuilt_parts_say_so(Pandrel, frame):
             make()
 
 
-def test_module_globals_are_read_at_call_time(Pandrel, pandrel_module, monkeypatch):
+def test_module_globals_are_read_at_call_time(Pandrel, pandrel_module, frame):
     # A caller that rebinds or removes a module global changes what the classes use.
-    monkeypatch.delitem(vars(pandrel_module), "customtkinter")
-    with pytest.raises(NameError, match="name 'customtkinter' is not defined"):
-        Pandrel.Set_Table(object()).add_entry_name("x")
+    namespace = vars(pandrel_module)
+    saved = dict(namespace)
+    made = []
+
+    class Recorder:
+        def __getattr__(self, name):
+            real = getattr(saved["customtkinter"], name)
+            return (lambda *a, **k: made.append(name) or real(*a, **k)) if callable(real) else real
+
+    try:
+        namespace["customtkinter"] = Recorder()
+        Pandrel.Set_Table(frame).add_entry_name("x")
+        assert made == ["CTkFont", "CTkLabel", "CTkEntry"]
+        del namespace["customtkinter"]
+        with pytest.raises(NameError, match="name 'customtkinter' is not defined"):
+            Pandrel.Set_Table(frame).add_entry_name("x")
+    finally:
+        namespace.clear()
+        namespace.update(saved)  # the module's globals keep their order
 
 
 def test_functions_made_at_run_time_die_with_their_owner(Pandrel, root):

@@ -1,0 +1,92 @@
+"""Figures for the Tessarim window: start-up time from the GUI call to the
+first idle moment, one poller tick draining 1,000 queued lines against 1,000
+direct add_text calls, and live objects after 10,000 idle ticks. Prints figures;
+asserts nothing.
+
+    python bench/bench_gui.py [--starts N] [--lines N] [--ticks N]
+"""
+import argparse
+import gc
+import os
+import statistics
+import sys
+import tempfile
+import time
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, os.path.join(HERE, "..", "tests"))
+from tessarim.display import ensure_display  # noqa: E402  (the installed package)
+
+
+def line(i):
+    return f"處理 TW2023{i:05d}A <$$$顏色[green]$$$>完成</$$$顏色$$$> ({i})"
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--starts", type=int, default=7)
+    parser.add_argument("--lines", type=int, default=1000)
+    parser.add_argument("--ticks", type=int, default=10_000)
+    parser.add_argument("--rounds", type=int, default=7)
+    args = parser.parse_args()
+    os.environ["HOME"] = tempfile.mkdtemp(prefix="tessarim-bench-")  # the product folder goes here
+    screen = ensure_display()
+    try:
+        import gui_driver
+
+        # Start-up: GUI call to the first idle moment of the built window.
+        starts = []
+        for _ in range(args.starts):
+            began = time.perf_counter()
+            gui_driver.run_gui(lambda w: starts.append(time.perf_counter() - began), log=False)
+        print(f"start-up, GUI call to first idle: median {statistics.median(starts) * 1000:.1f} ms, "
+              f"best {min(starts) * 1000:.1f} ms ({args.starts} windows)")
+
+        def drain_and_direct(window):
+            import importlib
+            box_class = importlib.import_module("Halvorine通用模組.Pandrel").Pandrel.Set_CTkTextbox
+            textbox = window.textbox
+            ticks, direct = [], []
+            box = box_class(textbox.master)  # a second log box of the same make, in the same frame
+            lines = [line(i) for i in range(args.lines)]
+            q = window.queues["get_receipt"]
+            for _ in range(args.rounds):
+                textbox.delete("1.0", "end")
+                for text in lines:
+                    q.put(text)
+                began = time.perf_counter()
+                window.tick()
+                ticks.append(time.perf_counter() - began)
+                assert len(window.log_lines()) == args.lines
+                box.delete_all()
+                window.app.update_idletasks()
+                began = time.perf_counter()
+                for text in lines:
+                    box.add_text(text)
+                window.app.update_idletasks()
+                direct.append(time.perf_counter() - began)
+            tick, plain = statistics.median(ticks), statistics.median(direct)
+            print(f"poller tick draining {args.lines} lines: {tick * 1000:.1f} ms; {args.lines} direct add_text "
+                  f"calls: {plain * 1000:.1f} ms; ratio {tick / plain:.3f} (target <= 1.05)")
+
+            box.textbox.destroy()
+            textbox.delete("1.0", "end")
+            window.tick(50)
+            gc.collect()
+            before = len(gc.get_objects())
+            began = time.perf_counter()
+            window.tick(args.ticks)
+            spent = time.perf_counter() - began
+            gc.collect()
+            after = len(gc.get_objects())
+            print(f"live objects after {args.ticks} idle ticks: {before} -> {after} ({after - before:+d}; target: "
+                  f"no growth); {spent / args.ticks * 1e6:.1f} us per idle tick")
+
+        gui_driver.run_gui(drain_and_direct, log=False)
+    finally:
+        if screen is not None:
+            screen.close()
+
+
+if __name__ == "__main__":
+    main()
