@@ -33,7 +33,7 @@ TOP = "<$$$最前方顯示$$$>"
 def import_overhead(rounds):
     figures = []
     for _ in range(rounds):
-        out = subprocess.run([sys.executable, "-c", IMPORT_PROBE], capture_output=True, text=True, check=True)
+        out = subprocess.run([sys.executable, "-P", "-c", IMPORT_PROBE], capture_output=True, text=True, check=True)
         figures.append(float(out.stdout.strip().splitlines()[-1]))
     return statistics.median(figures), min(figures)
 
@@ -64,6 +64,16 @@ LINES = {
 }
 
 
+def with_tags(floor):
+    """The floor plus the three tag configurations that add_text makes on every call."""
+    def write(box, i):
+        floor(box, i)
+        box.tag_config("red", foreground="red")
+        box.tag_config("green", foreground="green")
+        box.tag_config("blue", foreground="blue")
+    return write
+
+
 def time_lines(make, write, lines):
     box = make()
     start = time.perf_counter()
@@ -92,7 +102,7 @@ def main():
         parent.grid()
 
         for kind, (text_of, floor) in LINES.items():
-            kit_times, floor_times = [], []
+            kit_times, floor_times, tagged_times = [], [], []
             for _ in range(args.rounds):
                 kit_box = pandrel.Set_CTkTextbox(parent)
                 t, _ = time_lines(lambda: kit_box, lambda b, i: b.add_text(text_of(i)), args.lines)
@@ -102,9 +112,15 @@ def main():
                                     floor, args.lines)
                 floor_times.append(t)
                 box.destroy()
+                t, box = time_lines(lambda: customtkinter.CTkTextbox(parent, width=700, height=300, corner_radius=0),
+                                    with_tags(floor), args.lines)
+                tagged_times.append(t)
+                box.destroy()
             kit, bare = statistics.median(kit_times), statistics.median(floor_times)
-            print(f"add_text, {kind:13s}: {kit / args.lines * 1e6:7.2f} us/line, floor "
-                  f"{bare / args.lines * 1e6:7.2f} us/line, ratio {kit / bare:.3f} (target <= 1.2)")
+            tagged = statistics.median(tagged_times)
+            print(f"add_text, {kind:13s}: {kit / args.lines * 1e6:7.2f} us/line; floor (inserts) "
+                  f"{bare / args.lines * 1e6:7.2f} us/line, ratio {kit / bare:.3f} (target <= 1.2); "
+                  f"inserts + 3 tag_config {tagged / args.lines * 1e6:7.2f} us/line, ratio {kit / tagged:.3f}")
         root.destroy()
     finally:
         if screen is not None:
