@@ -7,6 +7,7 @@ makes on a CTkTextbox (the floor). Prints figures; asserts nothing.
 import argparse
 import importlib
 import os
+import re
 import statistics
 import subprocess
 import sys
@@ -25,6 +26,7 @@ import Halvorine通用模組
 print((time.perf_counter() - start) * 1000.0)
 """
 
+SEGMENT = "(.*?)<\\$\\$\\$顏色\\[(.*?)\\]\\$\\$\\$>(.*?)</\\$\\$\\$顏色\\$\\$\\$>"
 RED = "<$$$顏色[red]$$$>"
 END = "</$$$顏色$$$>"
 TOP = "<$$$最前方顯示$$$>"
@@ -121,6 +123,20 @@ def main():
             print(f"add_text, {kind:13s}: {kit / args.lines * 1e6:7.2f} us/line; floor (inserts) "
                   f"{bare / args.lines * 1e6:7.2f} us/line, ratio {kit / bare:.3f} (target <= 1.2); "
                   f"inserts + 3 tag_config {tagged / args.lines * 1e6:7.2f} us/line, ratio {kit / tagged:.3f}")
+        # One long line without a complete segment: the expression alone rescans it
+        # from every position.
+        for length in (4_000, 16_000):
+            long_line = "x" * length + f"{RED}unclosed"
+            box = pandrel.Set_CTkTextbox(parent)
+            began = time.perf_counter()
+            box.add_text(long_line)
+            kit = time.perf_counter() - began
+            began = time.perf_counter()
+            re.compile(SEGMENT).findall(long_line)
+            bare = time.perf_counter() - began
+            print(f"add_text of a {length}-character line without a closing marker: {kit * 1000:.2f} ms "
+                  f"(findall of the expression alone: {bare * 1000:.1f} ms)")
+            box.textbox.destroy()
         root.destroy()
     finally:
         if screen is not None:

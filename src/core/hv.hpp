@@ -133,8 +133,15 @@ bool guard(Fn&& fn) noexcept {
 py::object import(const char* name);
 py::object import_from(const char* module, const char* attr);
 
-// Python's truth test of `a == b` (so "compares equal to None" keeps its meaning).
+// Python's truth test of `a == b` and of `a != b` (so "compares equal to None"
+// keeps its meaning; the two need not be each other's negation).
 bool equals(py::handle a, py::handle b);
+bool not_equals(py::handle a, py::handle b);
+
+// str(value), container[key] and container[key] = value, as the interpreter does them.
+py::str str(py::handle value);
+py::object getitem(py::handle container, py::handle key);
+void setitem(py::handle container, py::handle key, py::handle value);
 
 // print(*args) through the builtins, so a caller that redirects sys.stdout sees it.
 void print(py::handle value);

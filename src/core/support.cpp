@@ -52,6 +52,28 @@ bool equals(py::handle a, py::handle b) {
     return r == 1;
 }
 
+bool not_equals(py::handle a, py::handle b) {
+    const int r = PyObject_RichCompareBool(a.ptr(), b.ptr(), Py_NE);
+    if (r < 0) throw py::error_already_set();
+    return r == 1;
+}
+
+py::str str(py::handle value) {
+    PyObject* text = PyObject_Str(value.ptr());
+    if (text == nullptr) throw py::error_already_set();
+    return py::reinterpret_steal<py::str>(text);
+}
+
+py::object getitem(py::handle container, py::handle key) {
+    PyObject* value = PyObject_GetItem(container.ptr(), key.ptr());
+    if (value == nullptr) throw py::error_already_set();
+    return py::reinterpret_steal<py::object>(value);
+}
+
+void setitem(py::handle container, py::handle key, py::handle value) {
+    if (PyObject_SetItem(container.ptr(), key.ptr(), value.ptr()) < 0) throw py::error_already_set();
+}
+
 void print(py::handle value) {
     py::object builtins = py::reinterpret_borrow<py::object>(PyEval_GetBuiltins());
     py::object print_fn = py::reinterpret_borrow<py::dict>(builtins)["print"];

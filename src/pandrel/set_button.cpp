@@ -11,31 +11,12 @@ namespace pandrel {
 namespace {
 
 bool is_none(py::handle value) { return hv::equals(value, Py_None); }
-
-// `value != None`, as the interpreter answers it (which need not be the
-// negation of `value == None`).
-bool is_not_none(py::handle value) {
-    const int r = PyObject_RichCompareBool(value.ptr(), Py_None, Py_NE);
-    if (r < 0) throw py::error_already_set();
-    return r == 1;
-}
-
-py::object as_str(py::handle value) {
-    PyObject* s = PyObject_Str(value.ptr());
-    if (s == nullptr) throw py::error_already_set();
-    return py::reinterpret_steal<py::object>(s);
-}
-
-py::object item(py::handle container, py::handle key) {
-    PyObject* v = PyObject_GetItem(container.ptr(), key.ptr());
-    if (v == nullptr) throw py::error_already_set();
-    return py::reinterpret_steal<py::object>(v);
-}
+bool is_not_none(py::handle value) { return hv::not_equals(value, Py_None); }
 
 // The button stored under str(name): button_data[str(name)]["CTkButton"].
 py::object button(py::handle self, py::handle name) {
-    py::object entry = item(self.attr("button_data"), as_str(name));
-    return item(entry, py::str("CTkButton"));
+    py::object entry = hv::getitem(self.attr("button_data"), hv::str(name));
+    return hv::getitem(entry, py::str("CTkButton"));
 }
 
 // A button too large for the window system (a text of thousands of characters,
@@ -82,12 +63,12 @@ py::object add_button(const hv::Args& a) {
     py::handle width = a["width"];
     py::object font = py::reinterpret_borrow<py::object>(a["font"]);
 
-    if (is_none(button_name)) button_name = as_str(a.global("time").attr("time")());
-    const py::object key = as_str(button_name);
+    if (is_none(button_name)) button_name = hv::str(a.global("time").attr("time")());
+    const py::object key = hv::str(button_name);
     // The entry is replaced first; an earlier button of this name stays on screen.
     py::object button_data = self.attr("button_data");
-    if (PyObject_SetItem(button_data.ptr(), key.ptr(), py::dict().ptr()) < 0) throw py::error_already_set();
-    const py::object entry = item(button_data, key);
+    hv::setitem(button_data, key, py::dict());
+    const py::object entry = hv::getitem(button_data, key);
 
     if (is_none(button_event)) {
         hv::FunctionSpec spec{"button_event", a.qualname() + ".<locals>.button_event", {}, no_command};
@@ -122,7 +103,7 @@ py::object add_button(const hv::Args& a) {
         entry["CTkButton"] = made;
     }
 
-    py::object grid = item(entry, py::str("CTkButton")).attr("grid");
+    py::object grid = hv::getitem(entry, py::str("CTkButton")).attr("grid");
     if (is_none(padx) && is_none(pady)) {
         grid("row"_a = row, "column"_a = column, "sticky"_a = sticky);
     } else if (is_not_none(padx) && is_none(pady)) {
@@ -137,7 +118,7 @@ py::object add_button(const hv::Args& a) {
 
 py::object cget(const hv::Args& a) {
     py::object target = button(a["self"], a["button_name"]);
-    return target.attr("cget")(as_str(a["data"]));
+    return target.attr("cget")(hv::str(a["data"]));
 }
 
 py::object configure(const hv::Args& a) {
@@ -146,7 +127,7 @@ py::object configure(const hv::Args& a) {
     if (is_not_none(text)) {
         py::object target = button(a["self"], a["button_name"]);
         py::object before = target.attr("cget")("text");
-        target.attr("configure")("text"_a = as_str(text));
+        target.attr("configure")("text"_a = hv::str(text));
         const std::string problem = too_large(target);
         if (!problem.empty()) {
             target.attr("configure")("text"_a = before);
@@ -154,7 +135,7 @@ py::object configure(const hv::Args& a) {
         }
     } else if (is_not_none(state)) {
         py::object target = button(a["self"], a["button_name"]);
-        target.attr("configure")("state"_a = as_str(state));
+        target.attr("configure")("state"_a = hv::str(state));
     }
     return py::none();
 }

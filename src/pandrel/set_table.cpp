@@ -12,22 +12,6 @@
 namespace pandrel {
 namespace {
 
-py::object as_str(py::handle value) {
-    PyObject* s = PyObject_Str(value.ptr());
-    if (s == nullptr) throw py::error_already_set();
-    return py::reinterpret_steal<py::object>(s);
-}
-
-py::object item(py::handle container, py::handle key) {
-    PyObject* v = PyObject_GetItem(container.ptr(), key.ptr());
-    if (v == nullptr) throw py::error_already_set();
-    return py::reinterpret_steal<py::object>(v);
-}
-
-void set_item(py::handle container, py::handle key, py::handle value) {
-    if (PyObject_SetItem(container.ptr(), key.ptr(), value.ptr()) < 0) throw py::error_already_set();
-}
-
 // self.<name> += step
 void advance(py::handle self, const char* name, long step) {
     py::object current = self.attr(name);
@@ -38,7 +22,7 @@ void advance(py::handle self, const char* name, long step) {
 }
 
 // The entry field of the named row (KeyError when the row has none).
-py::object field(py::handle self, py::handle name) { return item(self.attr("entry"), as_str(name)); }
+py::object field(py::handle self, py::handle name) { return hv::getitem(self.attr("entry"), hv::str(name)); }
 
 py::object init(const hv::Args& a) {
     py::handle self = a["self"];
@@ -63,7 +47,7 @@ py::object add_entry_name(const hv::Args& a) {
     py::object customtkinter = a.global("customtkinter");
     py::object make_label = customtkinter.attr("CTkLabel");
     py::object frame = self.attr("frame");
-    py::object label_text = as_str(name);
+    py::object label_text = hv::str(name);
     py::object font =
         a.global("customtkinter").attr("CTkFont")("family"_a = "Microsoft JhengHei", "size"_a = 15, "weight"_a = "bold");
     py::object label =
@@ -83,7 +67,7 @@ py::object add_entry_name(const hv::Args& a) {
     record.append(state);
     record.append(a["math_calculate_multiplication"]);
     record.append(label);
-    set_item(self.attr("entry_name"), as_str(name), record);
+    hv::setitem(self.attr("entry_name"), hv::str(name), record);
 
     label.attr("place")("x"_a = self.attr("entry_x_init"), "y"_a = self.attr("entry_y"));
 
@@ -94,7 +78,7 @@ py::object add_entry_name(const hv::Args& a) {
         py::object entry = hv::make_widget(parent, [&] {
             return make_entry(parent, "placeholder_text"_a = a["text"], "width"_a = width, "height"_a = 30);
         });
-        set_item(self.attr("entry"), as_str(name), entry);
+        hv::setitem(self.attr("entry"), hv::str(name), entry);
         py::object x_init = self.attr("entry_x_init");
         py::int_ gap(120);
         PyObject* x_sum = PyNumber_Add(x_init.ptr(), gap.ptr());
@@ -115,7 +99,7 @@ py::object set(const hv::Args& a) {
     py::handle name = a["name"];
     // The new text is made before the old one is deleted, so a value that
     // cannot be turned into text leaves the field as it was.
-    py::object text = as_str(a["text"]);
+    py::object text = hv::str(a["text"]);
     py::object end = a.global("tkinter").attr("END");
     field(self, name).attr("delete")("0", end);
     field(self, name).attr("insert")(0, text);
@@ -130,7 +114,7 @@ py::object delete_all(const hv::Args& a) {
     while (PyObject* next = PyIter_Next(keys.ptr())) {
         py::object key = py::reinterpret_steal<py::object>(next);
         py::object end = a.global("tkinter").attr("END");
-        item(entries, key).attr("delete")("0", end);
+        hv::getitem(entries, key).attr("delete")("0", end);
     }
     if (PyErr_Occurred()) throw py::error_already_set();
     return py::none();
