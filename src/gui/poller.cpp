@@ -43,10 +43,13 @@ void show_busy_state(const hv::Args& a) {
 // string) is dropped on its own; the lines behind it still appear this tick.
 void show_log_lines(const hv::Args& a) {
     py::object receipts = local(a, "Queue_All_variable")[py::str(kReceipt)];
-    py::object set_CTkTextbox = local(a, "set_CTkTextbox");
-    while (hv::equals(receipts.attr("empty")(), py::bool_(false))) {
-        py::object item = receipts.attr("get")();
-        quietly([&] { set_CTkTextbox.attr("add_text")(item); });
+    py::object empty = receipts.attr("empty");
+    py::object get = receipts.attr("get");
+    py::object add_text = local(a, "set_CTkTextbox").attr("add_text");
+    const py::bool_ no(false);
+    while (hv::equals(empty(), no)) {
+        py::object item = get();
+        quietly([&] { add_text(item); });
     }
 }
 
