@@ -10,7 +10,7 @@ not. It stops on `None` from "起始數據" or once the event "end" is set.
 
 This reference works offline: it lists each number with what can be read off
 the number itself (office and kind code); it fetches no bibliographic data and
-no specification PDFs.
+no patent-document PDFs.
 """
 from __future__ import annotations
 

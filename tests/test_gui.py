@@ -304,9 +304,9 @@ def test_run_as_the_main_program(monkeypatch):
 
     monkeypatch.setattr(customtkinter.CTk, "mainloop", mainloop)
     monkeypatch.setattr(tkinter, "_default_root", None)  # the window is the process's root, as in a host
-    spec = importlib.util.spec_from_file_location("__main__", GUI.__file__)
-    module = importlib.util.module_from_spec(spec)
-    spec.loader.exec_module(module)  # runs GUI("X", "X"): a close signal would fail on "X"["end"]
+    loader_info = importlib.util.spec_from_file_location("__main__", GUI.__file__)
+    module = importlib.util.module_from_spec(loader_info)
+    loader_info.loader.exec_module(module)  # runs GUI("X", "X"): a close signal would fail on "X"["end"]
     assert module.__name__ == "__main__" and seen == {"label": "輸出檢索報告", "log": []}
     # the output handler fails at its first step; the poller's failures stay inside it
     assert [(name, type(e)) for name, e in log.errors] == [("GUI.<locals>.button_event_001", TypeError)]

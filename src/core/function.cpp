@@ -347,7 +347,7 @@ PyTypeObject* get_function_type() {
         {Py_tp_members, fn_members},
         {0, nullptr},
     };
-    static PyType_Spec spec = {
+    static PyType_Spec type_shape = {
         "halvorine_native.function",
         sizeof(FunctionObject),
         0,
@@ -355,7 +355,7 @@ PyTypeObject* get_function_type() {
             Py_TPFLAGS_DISALLOW_INSTANTIATION,
         slots,
     };
-    PyObject* type = PyType_FromSpec(&spec);
+    PyObject* type = PyType_FromSpec(&type_shape);
     if (type == nullptr) throw py::error_already_set();
     function_type = reinterpret_cast<PyTypeObject*>(type);  // kept for the life of the process
     return function_type;
@@ -395,12 +395,12 @@ py::object Args::global(const char* name) const {
     return py::reinterpret_borrow<py::object>(value);
 }
 
-py::object make_function(FunctionSpec spec, py::handle globals, py::object state) {
+py::object make_function(FunctionDecl decl, py::handle globals, py::object state) {
     PyTypeObject* type = get_function_type();
     auto info = std::make_unique<FunctionInfo>();
-    info->body = spec.body;
+    info->body = decl.body;
     std::vector<PyObject*> defaults;
-    for (const Param& p : spec.params) {
+    for (const Param& p : decl.params) {
         if (std::strncmp(p.name, "**", 2) == 0) {
             info->varkw = p.name + 2;
             continue;
@@ -421,8 +421,8 @@ py::object make_function(FunctionSpec spec, py::handle globals, py::object state
                             ? py::object(py::reinterpret_borrow<py::dict>(globals)["__name__"])
                             : py::object(py::none());
 
-    py::str name(spec.name);
-    py::str qualname(spec.qualname);
+    py::str name(decl.name);
+    py::str qualname(decl.qualname);
     // Everything that can fail is made before the object exists.
     auto* f = PyObject_GC_New(FunctionObject, type);
     if (f == nullptr) throw py::error_already_set();
@@ -433,7 +433,7 @@ py::object make_function(FunctionSpec spec, py::handle globals, py::object state
     f->module = module.release().ptr();
     f->doc = Py_NewRef(Py_None);
     f->defaults = defaults.empty() ? nullptr : defaults_tuple.release().ptr();
-    f->annotations = spec.annotations.empty() ? nullptr : spec.annotations.release().ptr();
+    f->annotations = decl.annotations.empty() ? nullptr : decl.annotations.release().ptr();
     f->globals = Py_NewRef(globals.ptr());
     f->state = state.release().ptr();
     f->dict = nullptr;

@@ -57,7 +57,7 @@ private:
 // A body returns the function's result; a null object means None.
 using Body = py::object (*)(const Args&);
 
-struct FunctionSpec {
+struct FunctionDecl {
     const char* name;
     std::string qualname;
     std::vector<Param> params;
@@ -69,7 +69,7 @@ struct FunctionSpec {
 // __module__ (the globals' __name__), __doc__, __defaults__, __annotations__,
 // __signature__ and __dict__, binds arguments as CPython does for the same
 // signature and is freed by the cycle collector together with what it captured.
-py::object make_function(FunctionSpec spec, py::handle globals, py::object state = py::none());
+py::object make_function(FunctionDecl decl, py::handle globals, py::object state = py::none());
 
 // The body of a method that is not built yet: raises NotImplementedError.
 py::object not_built(const Args& a);

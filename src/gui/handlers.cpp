@@ -1,5 +1,5 @@
 // The main window's handlers: output, bin, product folder, the two file choosers,
-// the web page and the specification switch.
+// the web page and the patent-document switch.
 #include "gui.hpp"
 #include "platform.hpp"
 

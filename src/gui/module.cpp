@@ -89,6 +89,6 @@ py::object make_Parameters(py::handle globals) {
 PyMODINIT_FUNC PyInit_GUI() { return PyModuleDef_Init(&gui::definition); }
 
 // The interpreter's loader looks for PyInit_<last part of the module's name>, so
-// a host that loads this file as its main program (a spec named "__main__")
+// a host that loads this file as its main program (under the name "__main__")
 // finds the same module here; its exec step then opens the window.
 PyMODINIT_FUNC PyInit___main__() { return PyModuleDef_Init(&gui::definition); }

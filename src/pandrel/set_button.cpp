@@ -71,8 +71,8 @@ py::object add_button(const hv::Args& a) {
     const py::object entry = hv::getitem(button_data, key);
 
     if (is_none(button_event)) {
-        hv::FunctionSpec spec{"button_event", a.qualname() + ".<locals>.button_event", {}, no_command};
-        button_event = hv::make_function(std::move(spec), a.globals());
+        hv::FunctionDecl decl{"button_event", a.qualname() + ".<locals>.button_event", {}, no_command};
+        button_event = hv::make_function(std::move(decl), a.globals());
     }
 
     if (is_not_none(image_path)) {
