@@ -35,11 +35,11 @@ test: setup
 	$(VENV)/bin/pytest tests
 
 run: setup
-	$(PY) -m tessarim
+	$(PY) -P -m tessarim   # -P: the installed packages, not the source folders here
 
 bench: setup
-	$(PY) bench/bench_pandrel.py
-	$(PY) bench/bench_gui.py
+	$(PY) -P bench/bench_pandrel.py
+	$(PY) -P bench/bench_gui.py
 
 clean:
 	rm -rf build $(VENV)
