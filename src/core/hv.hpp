@@ -149,4 +149,19 @@ void print(py::handle value);
 // The exec step of a multi-phase module: runs `body` with the module and its dict.
 int exec_module(PyObject* module, void (*body)(py::module_ m, py::dict globals)) noexcept;
 
+// The definition of a multi-phase module (no docstring, no state) whose exec
+// step runs Body; the loader names the module after its spec, so one
+// definition serves any name it is loaded under.
+template <void (*Body)(py::module_, py::dict)>
+PyModuleDef* module_definition(const char* name) {
+    static PyModuleDef_Slot slots[] = {
+        {Py_mod_exec, reinterpret_cast<void*>(+[](PyObject* module) -> int { return exec_module(module, Body); })},
+        {0, nullptr},
+    };
+    static PyModuleDef definition = {
+        PyModuleDef_HEAD_INIT, name, nullptr, 0, nullptr, slots, nullptr, nullptr, nullptr,
+    };
+    return &definition;
+}
+
 }  // namespace hv

@@ -65,17 +65,6 @@ void body(py::module_, py::dict g) {
     if (hv::equals(g["__name__"], py::str("__main__"))) g["GUI"](py::str("X"), py::str("X"));
 }
 
-int exec(PyObject* module) { return hv::exec_module(module, body); }
-
-PyModuleDef_Slot slots[] = {
-    {Py_mod_exec, reinterpret_cast<void*>(exec)},
-    {0, nullptr},
-};
-
-PyModuleDef definition = {
-    PyModuleDef_HEAD_INIT, "GUI", nullptr, 0, nullptr, slots, nullptr, nullptr, nullptr,
-};
-
 }  // namespace
 
 py::object make_Parameters(py::handle globals) {
@@ -86,9 +75,9 @@ py::object make_Parameters(py::handle globals) {
 
 }  // namespace gui
 
-PyMODINIT_FUNC PyInit_GUI() { return PyModuleDef_Init(&gui::definition); }
+PyMODINIT_FUNC PyInit_GUI() { return PyModuleDef_Init(hv::module_definition<gui::body>("GUI")); }
 
 // The interpreter's loader looks for PyInit_<last part of the module's name>, so
 // a host that loads this file as its main program (under the name "__main__")
 // finds the same module here; its exec step then opens the window.
-PyMODINIT_FUNC PyInit___main__() { return PyModuleDef_Init(&gui::definition); }
+PyMODINIT_FUNC PyInit___main__() { return PyModuleDef_Init(hv::module_definition<gui::body>("GUI")); }

@@ -36,18 +36,7 @@ void body(py::module_, py::dict g) {
     g["Pandrel"] = cls.build();
 }
 
-int exec(PyObject* module) { return hv::exec_module(module, body); }
-
-PyModuleDef_Slot slots[] = {
-    {Py_mod_exec, reinterpret_cast<void*>(exec)},
-    {0, nullptr},
-};
-
-PyModuleDef definition = {
-    PyModuleDef_HEAD_INIT, "Pandrel", nullptr, 0, nullptr, slots, nullptr, nullptr, nullptr,
-};
-
 }  // namespace
 }  // namespace pandrel
 
-PyMODINIT_FUNC PyInit_Pandrel() { return PyModuleDef_Init(&pandrel::definition); }
+PyMODINIT_FUNC PyInit_Pandrel() { return PyModuleDef_Init(hv::module_definition<pandrel::body>("Pandrel")); }
