@@ -70,3 +70,54 @@ def test_qualified_names_and_module(Pandrel):
                 assert member.__doc__ is None
     assert Pandrel.many_days.__qualname__ == "Pandrel.many_days"
     assert Pandrel.__init__.__qualname__ == "Pandrel.__init__"
+
+
+def run_python(code, tmp_path):
+    """A fresh interpreter on the installed packages (the display is inherited)."""
+    import subprocess
+
+    return subprocess.run([sys.executable, "-P", "-c", code], cwd=tmp_path, capture_output=True, text=True,
+                          timeout=120)
+
+
+def test_load_imports_only_what_it_binds(tmp_path):
+    result = run_python(
+        "import sys, Halvorine通用模組\n"
+        "print(sorted(m for m in ('matplotlib', 'numpy', 'tkintermapview', 'gpxpy') if m in sys.modules))",
+        tmp_path)
+    assert result.returncode == 0, result.stderr
+    assert result.stdout.strip().splitlines()[-1] == "[]"
+
+
+def test_a_missing_package_fails_the_load_or_only_its_constructor(tmp_path):
+    without_pyautogui = run_python(
+        "import sys; sys.modules['pyautogui'] = None\n"
+        "try:\n    import Halvorine通用模組\nexcept ImportError as e:\n"
+        "    print(type(e).__name__, 'Halvorine通用模組.Pandrel' in sys.modules)", tmp_path)
+    assert without_pyautogui.returncode == 0, without_pyautogui.stderr
+    assert without_pyautogui.stdout.strip().splitlines()[-1] == "ModuleNotFoundError False"
+    without_map = run_python(
+        "import sys; sys.modules['tkintermapview'] = None\n"
+        "import customtkinter, Halvorine通用模組 as H\n"
+        "root = customtkinter.CTk()\n"
+        "try:\n    H.Pandrel.Draw_Map(root)\nexcept ImportError as e:\n    print('ImportError', e.name)\n"
+        "root.destroy()", tmp_path)
+    assert without_map.returncode == 0, without_map.stderr
+    assert without_map.stdout.strip().splitlines()[-1] == "ImportError tkintermapview"
+
+
+def test_try_except_log_keeps_the_window_running(capsys):
+    import Halvorine通用模組 as package
+
+    def handler():
+        raise ValueError("broken handler")
+
+    log = package.Merrowfold().try_except_log
+    assert log(lambda: 7)() == 7
+    wrapped = log(handler)
+    assert wrapped() is None
+    err = capsys.readouterr().err
+    assert "test_try_except_log_keeps_the_window_running.<locals>.handler" in err
+    assert "Traceback (most recent call last)" in err and "ValueError: broken handler" in err
+    with pytest.raises(KeyboardInterrupt):  # only Exception is caught
+        log(lambda: (_ for _ in ()).throw(KeyboardInterrupt))()
