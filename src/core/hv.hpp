@@ -150,7 +150,7 @@ void print(py::handle value);
 int exec_module(PyObject* module, void (*body)(py::module_ m, py::dict globals)) noexcept;
 
 // The definition of a multi-phase module (no docstring, no state) whose exec
-// step runs Body; the loader names the module after its spec, so one
+// step runs Body; the loader names the module as it is imported, so one
 // definition serves any name it is loaded under.
 template <void (*Body)(py::module_, py::dict)>
 PyModuleDef* module_definition(const char* name) {
