@@ -8,20 +8,19 @@ the clock. Used by the GUI tests and the window benchmark.
 """
 import functools
 import importlib
-import queue
 import re
-import threading
 import tkinter
 
 import customtkinter
+
+from tessarim.host import make_channels
 
 RED, END = "<$$$顏色[red]$$$>", "</$$$顏色$$$>"
 POLLER = re.compile(r"^\d+aa$")  # tkinter names an after command <id><function name>
 
 
-def channels():
-    return ({"起始數據": queue.Queue(), "get_receipt": queue.Queue(), "end": queue.Queue()},
-            {"get_receipt": threading.Event(), "end": threading.Event()})
+# The host's own channels: the window is driven exactly as the reference host drives it.
+channels = make_channels
 
 
 def pending_after(app):
