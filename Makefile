@@ -21,9 +21,13 @@ system-packages:
 $(PY):
 	$(PYTHON) -m venv $(VENV)
 
+# The build tools. The project builds without isolation (for the incremental
+# build folder), and so do its dependencies that come only as source (pyautogui
+# and some of its own): a new venv's setuptools 65 without wheel cannot build
+# them, so current setuptools and wheel come first.
 venv: $(PY)
 	$(PY) -m pip install -q --upgrade pip
-	$(PY) -m pip install -q "scikit-build-core>=0.10" "pybind11>=2.12"
+	$(PY) -m pip install -q "setuptools>=75" "wheel>=0.44" "scikit-build-core>=0.10" "pybind11>=2.12"
 
 # Builds both extension modules and installs them with the packages into the
 # virtual environment; the build folder is kept, so rebuilds are incremental.
