@@ -11,6 +11,7 @@
 
 #include <cstring>
 #include <memory>
+#include <unordered_map>
 
 namespace hv {
 
@@ -32,6 +33,7 @@ struct FunctionObject {
     PyObject* defaults;     // tuple or NULL
     PyObject* annotations;  // dict or NULL
     PyObject* globals;
+    PyObject* builtins;  // dict
     PyObject* state;
     PyObject* dict;
     PyObject* weakrefs;
@@ -51,6 +53,7 @@ int fn_traverse(PyObject* self, visitproc visit, void* arg) {
     Py_VISIT(f->defaults);
     Py_VISIT(f->annotations);
     Py_VISIT(f->globals);
+    Py_VISIT(f->builtins);
     Py_VISIT(f->state);
     Py_VISIT(f->dict);
     return 0;
@@ -65,6 +68,7 @@ int fn_clear(PyObject* self) {
     Py_CLEAR(f->defaults);
     Py_CLEAR(f->annotations);
     Py_CLEAR(f->globals);
+    Py_CLEAR(f->builtins);
     Py_CLEAR(f->state);
     Py_CLEAR(f->dict);
     return 0;
@@ -313,6 +317,23 @@ PyObject* get_signature(PyObject* self, void*) {
     return result;
 }
 
+// Functions copy and pickle as the interpreter's own do: by reference. A string
+// from __reduce__ tells copy to return the object itself and pickle to store
+// it as the global __module__.__qualname__, looked up again on load (and to
+// refuse a qualified name that holds <locals>, with pickle's own error).
+PyObject* fn_reduce(PyObject* self, PyObject*) {
+    return Py_NewRef(reinterpret_cast<FunctionObject*>(self)->qualname);
+}
+
+PyMethodDef fn_methods[] = {
+    {"__reduce__", fn_reduce, METH_NOARGS, nullptr},
+    {nullptr, nullptr, 0, nullptr},
+};
+
+PyObject* get_builtins(PyObject* self, void*) {
+    return Py_NewRef(reinterpret_cast<FunctionObject*>(self)->builtins);
+}
+
 PyGetSetDef fn_getset[] = {
     {"__name__", get_name, set_name, nullptr, nullptr},
     {"__qualname__", get_qualname, set_qualname, nullptr, nullptr},
@@ -320,6 +341,7 @@ PyGetSetDef fn_getset[] = {
     {"__kwdefaults__", get_kwdefaults, nullptr, nullptr, nullptr},
     {"__annotations__", get_annotations, set_annotations, nullptr, nullptr},
     {"__globals__", get_globals, nullptr, nullptr, nullptr},
+    {"__builtins__", get_builtins, nullptr, nullptr, nullptr},
     {"__signature__", get_signature, nullptr, nullptr, nullptr},
     {"__dict__", PyObject_GenericGetDict, PyObject_GenericSetDict, nullptr, nullptr},
     {nullptr, nullptr, nullptr, nullptr, nullptr},
@@ -344,6 +366,7 @@ PyTypeObject* get_function_type() {
         {Py_tp_call, reinterpret_cast<void*>(PyVectorcall_Call)},
         {Py_tp_descr_get, reinterpret_cast<void*>(fn_descr_get)},
         {Py_tp_getset, fn_getset},
+        {Py_tp_methods, fn_methods},
         {Py_tp_members, fn_members},
         {0, nullptr},
     };
@@ -385,14 +408,85 @@ py::object not_built(const Args& a) {
     raise(PyExc_NotImplementedError, a.qualname() + "() is not built yet");
 }
 
+namespace {
+
+// The interned name object of a C string; bodies pass literals, so the table
+// stays as small as the set of names the code uses. Touched only with the GIL.
+PyObject* name_object(const char* name) {
+    static std::unordered_map<const char*, PyObject*> names;
+    auto it = names.find(name);
+    if (it != names.end()) return it->second;
+    PyObject* s = PyUnicode_InternFromString(name);
+    if (s == nullptr) throw py::error_already_set();
+    names.emplace(name, s);  // kept for the life of the process
+    return s;
+}
+
+}  // namespace
+
 py::object Args::global(const char* name) const {
-    PyObject* value = PyDict_GetItemString(fn_->globals, name);  // borrowed
+    PyObject* key = name_object(name);
+    PyObject* value = PyDict_GetItemWithError(fn_->globals, key);  // borrowed
+    if (value == nullptr && !PyErr_Occurred()) value = PyDict_GetItemWithError(fn_->builtins, key);
     if (value == nullptr) {
         if (PyErr_Occurred()) throw py::error_already_set();
         PyErr_Format(PyExc_NameError, "name '%s' is not defined", name);
         throw py::error_already_set();
     }
     return py::reinterpret_borrow<py::object>(value);
+}
+
+py::handle Args::builtins() const { return fn_->builtins; }
+
+py::object Args::str(py::handle value) const {
+    py::object fn = global("str");
+    PyObject* result = fn.ptr() == reinterpret_cast<PyObject*>(&PyUnicode_Type) ? PyObject_Str(value.ptr())
+                                                                                 : PyObject_CallOneArg(fn.ptr(), value.ptr());
+    if (result == nullptr) throw py::error_already_set();
+    return py::reinterpret_steal<py::object>(result);
+}
+
+void Args::print(std::initializer_list<py::handle> values) const {
+    py::tuple args(values.size());
+    size_t i = 0;
+    for (py::handle v : values) args[i++] = py::reinterpret_borrow<py::object>(v);
+    global("print")(*args);
+}
+
+void Args::print(std::initializer_list<py::handle> values, py::handle end) const {
+    py::tuple args(values.size());
+    size_t i = 0;
+    for (py::handle v : values) args[i++] = py::reinterpret_borrow<py::object>(v);
+    global("print")(*args, "end"_a = end);
+}
+
+py::object Args::import(const char* name) const {
+    return import_with(fn_->globals, fn_->builtins, py::none(), name, nullptr);
+}
+
+py::object Args::import_from(const char* module, const char* attr) const {
+    return import_with(fn_->globals, fn_->builtins, py::none(), module, attr);
+}
+
+py::object Args::klass() const {
+    if (fn_->state == nullptr || !PyCell_Check(fn_->state)) throw py::type_error("this method has no __class__ cell");
+    PyObject* cls = PyCell_GET(fn_->state);
+    if (cls == nullptr) {
+        PyErr_SetString(PyExc_RuntimeError, "super(): empty __class__ cell");
+        throw py::error_already_set();
+    }
+    return py::reinterpret_borrow<py::object>(cls);
+}
+
+py::object Args::super() const {
+    if (fn_->info->names.empty()) {
+        PyErr_SetString(PyExc_RuntimeError, "super(): no arguments");
+        throw py::error_already_set();
+    }
+    py::object cls = klass();
+    PyObject* result = PyObject_CallFunctionObjArgs(reinterpret_cast<PyObject*>(&PySuper_Type), cls.ptr(), slots_[0], nullptr);
+    if (result == nullptr) throw py::error_already_set();
+    return py::reinterpret_steal<py::object>(result);
 }
 
 py::object make_function(FunctionDecl decl, py::handle globals, py::object state) {
@@ -421,6 +515,18 @@ py::object make_function(FunctionDecl decl, py::handle globals, py::object state
                             ? py::object(py::reinterpret_borrow<py::dict>(globals)["__name__"])
                             : py::object(py::none());
 
+    // As for a Python function: the globals' __builtins__ when they have one,
+    // else the builtins of the code that makes the function.
+    py::object builtins;
+    {
+        PyObject* b = PyDict_GetItemWithError(globals.ptr(), name_object("__builtins__"));
+        if (b == nullptr && PyErr_Occurred()) throw py::error_already_set();
+        if (b != nullptr && PyModule_Check(b)) b = PyModule_GetDict(b);
+        if (b == nullptr || !PyDict_Check(b)) b = PyEval_GetBuiltins();
+        if (b == nullptr) throw py::error_already_set();
+        builtins = py::reinterpret_borrow<py::object>(b);
+    }
+
     py::str name(decl.name);
     py::str qualname(decl.qualname);
     // Everything that can fail is made before the object exists.
@@ -435,6 +541,7 @@ py::object make_function(FunctionDecl decl, py::handle globals, py::object state
     f->defaults = defaults.empty() ? nullptr : defaults_tuple.release().ptr();
     f->annotations = decl.annotations.empty() ? nullptr : decl.annotations.release().ptr();
     f->globals = Py_NewRef(globals.ptr());
+    f->builtins = builtins.release().ptr();
     f->state = state.release().ptr();
     f->dict = nullptr;
     f->weakrefs = nullptr;

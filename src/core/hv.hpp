@@ -11,6 +11,7 @@
 
 #include <initializer_list>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace hv {
@@ -42,9 +43,35 @@ public:
     py::dict kwargs() const;
     // Whatever the function captured when it was made (its closure).
     py::handle state() const;
-    // A global of the defining module, looked up now; NameError when unbound.
+    // A name as the body of a Python function resolves it, looked up now: the
+    // defining module's globals, then the builtins the function was made with
+    // (so a module global `print` or `str` set by a caller wins); NameError
+    // when neither has it.
     py::object global(const char* name) const;
     py::handle globals() const;
+    py::handle builtins() const;
+
+    // Builtins as a body calls them, each name resolved through global():
+    // str(value), and name(args...) for any other (a.call("float", width)).
+    py::object str(py::handle value) const;
+    template <class... A>
+    py::object call(const char* name, A&&... args) const {
+        return global(name)(std::forward<A>(args)...);
+    }
+    // print(*values) and print(*values, end=end).
+    void print(std::initializer_list<py::handle> values) const;
+    void print(std::initializer_list<py::handle> values, py::handle end) const;
+
+    // `import name` and `from module import attr` as the body would run them:
+    // through the builtins' __import__, with the module's globals.
+    py::object import(const char* name) const;
+    py::object import_from(const char* module, const char* attr) const;
+
+    // For a method made by ClassBuilder::def_with_class: the class it was
+    // defined in (what __class__ is in a Python method), and super() for its
+    // first argument, as zero-argument super() makes it.
+    py::object klass() const;
+    py::object super() const;
     // The qualified name of the running function, for messages.
     std::string qualname() const;
 
@@ -88,8 +115,9 @@ public:
     ClassBuilder& doc(const char* text);
     ClassBuilder& def(const char* name, std::initializer_list<Param> params, Body body,
                       py::dict annotations = py::dict());
-    // A method whose body reaches its own class through Args::state(), as a
-    // method using zero-argument super() reaches it through __class__.
+    // A method whose body reaches its own class through Args::klass() and
+    // Args::super(), as a method using zero-argument super() reaches it
+    // through __class__: the namespace carries __classcell__.
     ClassBuilder& def_with_class(const char* name, std::initializer_list<Param> params,
                                  Body body, py::dict annotations = py::dict());
     ClassBuilder& attr(const char* name, py::handle value);
@@ -103,7 +131,7 @@ private:
     py::tuple bases_;
     py::object meta_;
     py::object ns_;
-    std::vector<py::object> class_methods_;
+    py::object class_cell_;
 };
 
 // Runs `fn` and turns any C++ exception into the matching Python exception.
@@ -129,9 +157,15 @@ bool guard(Fn&& fn) noexcept {
 // Raises any exception type with a message.
 [[noreturn]] void raise(PyObject* type, const std::string& message);
 
-// `import name` / `from name import attr`, through the ordinary import machinery.
-py::object import(const char* name);
-py::object import_from(const char* module, const char* attr);
+// `import name` / `from module import attr` as an import statement runs it:
+// builtins.__import__(name, globals, locals, fromlist, 0), with `globals` the
+// importing module's dict. At module level (the exec step of a module) locals
+// is the globals dict itself; the builtins are the importer's.
+py::object import(py::handle globals, const char* name);
+py::object import_from(py::handle globals, const char* module, const char* attr);
+// The same with explicit builtins and locals (None inside a function).
+py::object import_with(py::handle globals, py::handle builtins, py::handle locals, const char* name,
+                       const char* attr);
 
 // Python's truth test of `a == b` and of `a != b` (so "compares equal to None"
 // keeps its meaning; the two need not be each other's negation).
@@ -143,8 +177,6 @@ py::str str(py::handle value);
 py::object getitem(py::handle container, py::handle key);
 void setitem(py::handle container, py::handle key, py::handle value);
 
-// print(*args) through the builtins, so a caller that redirects sys.stdout sees it.
-void print(py::handle value);
 
 // The exec step of a multi-phase module: runs `body` with the module and its dict.
 int exec_module(PyObject* module, void (*body)(py::module_ m, py::dict globals)) noexcept;

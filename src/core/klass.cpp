@@ -48,8 +48,15 @@ ClassBuilder& ClassBuilder::def(const char* name, std::initializer_list<Param> p
 
 ClassBuilder& ClassBuilder::def_with_class(const char* name, std::initializer_list<Param> params, Body body,
                                            py::dict annotations) {
-    def(name, params, body, std::move(annotations));
-    class_methods_.push_back(ns_[name]);
+    // The cell a class statement makes for __class__: the metaclass finds it in
+    // the namespace as __classcell__ and fills it with the new class.
+    if (!class_cell_) {
+        PyObject* cell = PyCell_New(nullptr);
+        if (cell == nullptr) throw py::error_already_set();
+        class_cell_ = py::reinterpret_steal<py::object>(cell);
+    }
+    ns_[name] = make_function({name, qualname_ + "." + name, params, body, std::move(annotations)}, globals_,
+                              class_cell_);
     return *this;
 }
 
@@ -59,9 +66,14 @@ ClassBuilder& ClassBuilder::attr(const char* name, py::handle value) {
 }
 
 py::object ClassBuilder::build() {
+    // Last in the namespace, as the compiler stores it at the end of the body.
+    if (class_cell_) ns_["__classcell__"] = class_cell_;
     py::object cls = meta_(py::str(name_), bases_, ns_);
-    for (py::object& method : class_methods_) set_state(method, cls);
-    class_methods_.clear();
+    if (class_cell_ && PyCell_GET(class_cell_.ptr()) != cls.ptr()) {
+        PyErr_Format(PyExc_RuntimeError, "__class__ not set defining '%s' as %R. Was __classcell__ propagated to type.__new__?",
+                     name_.c_str(), cls.ptr());
+        throw py::error_already_set();
+    }
     return cls;
 }
 

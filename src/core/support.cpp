@@ -1,6 +1,7 @@
 // Error translation and the small interpreter helpers every module shares.
 #include "hv.hpp"
 
+#include <cstring>
 #include <new>
 
 namespace hv {
@@ -32,18 +33,42 @@ void raise(PyObject* type, const std::string& message) {
     throw py::error_already_set();
 }
 
-py::object import(const char* name) {
-    PyObject* module = PyImport_ImportModule(name);
-    if (module == nullptr) throw py::error_already_set();
-    return py::reinterpret_steal<py::object>(module);
+py::object import_with(py::handle globals, py::handle builtins, py::handle locals, const char* name,
+                       const char* attr) {
+    // IMPORT_NAME: __import__ is looked up in the builtins each time.
+    PyObject* import_fn = PyDict_GetItemString(builtins.ptr(), "__import__");  // borrowed
+    if (import_fn == nullptr) {
+        if (!PyErr_Occurred()) PyErr_SetString(PyExc_ImportError, "__import__ not found");
+        throw py::error_already_set();
+    }
+    py::object fn = py::reinterpret_borrow<py::object>(import_fn);
+    py::object fromlist = attr ? py::object(py::make_tuple(attr)) : py::object(py::none());
+    py::object module = fn(py::str(name), globals, locals, fromlist, 0);
+    if (attr == nullptr) {
+        // `import a.b` binds the top package; callers here import plain names
+        // or want the submodule itself, which sys.modules has.
+        if (std::strchr(name, '.') == nullptr) return module;
+        return py::module_::import("sys").attr("modules")[py::str(name)];
+    }
+    // IMPORT_FROM: the attribute, else the submodule of that name.
+    PyObject* value = PyObject_GetAttrString(module.ptr(), attr);
+    if (value != nullptr) return py::reinterpret_steal<py::object>(value);
+    if (!PyErr_ExceptionMatches(PyExc_AttributeError)) throw py::error_already_set();
+    PyErr_Clear();
+    py::object full = py::str(std::string(name) + "." + attr);
+    PyObject* sub = PyDict_GetItemWithError(PyImport_GetModuleDict(), full.ptr());
+    if (sub != nullptr) return py::reinterpret_borrow<py::object>(sub);
+    if (PyErr_Occurred()) throw py::error_already_set();
+    PyErr_Format(PyExc_ImportError, "cannot import name '%s' from '%s'", attr, name);
+    throw py::error_already_set();
 }
 
-py::object import_from(const char* module, const char* attr) {
-    py::object fromlist = py::make_tuple(attr);
-    PyObject* mod = PyImport_ImportModuleLevel(module, nullptr, nullptr, fromlist.ptr(), 0);
-    if (mod == nullptr) throw py::error_already_set();
-    py::object m = py::reinterpret_steal<py::object>(mod);
-    return m.attr(attr);
+py::object import(py::handle globals, const char* name) {
+    return import_with(globals, PyEval_GetBuiltins(), globals, name, nullptr);
+}
+
+py::object import_from(py::handle globals, const char* module, const char* attr) {
+    return import_with(globals, PyEval_GetBuiltins(), globals, module, attr);
 }
 
 bool equals(py::handle a, py::handle b) {
@@ -72,12 +97,6 @@ py::object getitem(py::handle container, py::handle key) {
 
 void setitem(py::handle container, py::handle key, py::handle value) {
     if (PyObject_SetItem(container.ptr(), key.ptr(), value.ptr()) < 0) throw py::error_already_set();
-}
-
-void print(py::handle value) {
-    py::object builtins = py::reinterpret_borrow<py::object>(PyEval_GetBuiltins());
-    py::object print_fn = py::reinterpret_borrow<py::dict>(builtins)["print"];
-    print_fn(value);
 }
 
 int exec_module(PyObject* module, void (*body)(py::module_ m, py::dict globals)) noexcept {

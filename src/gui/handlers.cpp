@@ -36,11 +36,12 @@ void report_failed_hand_over(const hv::Args& a, py::handle event, const py::erro
 }
 
 void choose_file_into(const hv::Args& a, const char* row) {
-    hv::import("tkinter.filedialog");  // the submodule is loaded before it is reached as an attribute
+    a.import("tkinter.filedialog");  // the submodule is loaded before it is reached as an attribute
     py::object file_path = a.global("tkinter").attr("filedialog").attr("askopenfilename")("title"_a = "選擇檔案");
-    // A cancelled dialog answers "" (or, on some Tk builds, an empty tuple):
-    // either way the field keeps its text.
-    if (!py::bool_(file_path)) return;
+    // A cancelled dialog answers "" (or, on some Tk builds, an empty tuple or
+    // None): the field keeps its text. Anything else is a choice.
+    if (!hv::not_equals(file_path, py::str(""))) return;
+    if (file_path.is_none() || hv::equals(file_path, py::tuple())) return;
     local(a, "set_table").attr("set")(row, file_path);
 }
 

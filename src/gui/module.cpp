@@ -42,15 +42,15 @@ py::object parameters_init(const hv::Args& a) {
 }
 
 void body(py::module_, py::dict g) {
-    g["os"] = hv::import("os");
-    g["tkinter"] = hv::import("tkinter");
-    g["customtkinter"] = hv::import("customtkinter");
-    g["time"] = hv::import("time");
-    g["webbrowser"] = hv::import("webbrowser");
-    g["shutil"] = hv::import("shutil");
-    g["Image"] = hv::import_from("PIL", "Image");
-    g["subprocess"] = hv::import("subprocess");
-    g["Halvorine"] = hv::import("Halvorine通用模組");
+    g["os"] = hv::import(g, "os");
+    g["tkinter"] = hv::import(g, "tkinter");
+    g["customtkinter"] = hv::import(g, "customtkinter");
+    g["time"] = hv::import(g, "time");
+    g["webbrowser"] = hv::import(g, "webbrowser");
+    g["shutil"] = hv::import(g, "shutil");
+    g["Image"] = hv::import_from(g, "PIL", "Image");
+    g["subprocess"] = hv::import(g, "subprocess");
+    g["Halvorine"] = hv::import(g, "Halvorine通用模組");
     g["pandrel"] = g["Halvorine"].attr("Pandrel")();
     g["Entry_Table"] = g["pandrel"].attr("Entry_Table");
     g["Set_Table"] = g["pandrel"].attr("Set_Table");

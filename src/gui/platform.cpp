@@ -12,7 +12,7 @@ namespace {
 enum class System { windows, mac, other };
 
 System current_system() {
-    const std::string name = py::str(hv::import("sys").attr("platform")).cast<std::string>();
+    const std::string name = py::str(py::module_::import("sys").attr("platform")).cast<std::string>();
     if (name.rfind("win", 0) == 0) return System::windows;
     if (name == "darwin") return System::mac;
     return System::other;
@@ -67,7 +67,7 @@ void copy_workbook_once(const hv::Args& a) {
         if (!exists.cast<bool>()) a.global("shutil").attr("copy2")(resource(a, kWorkbook), target);
     } catch (py::error_already_set& e) {
         if (!is_exception(e)) throw;
-        hv::print(py::str(std::string(kWorkbook) + " --> ") + py::str(e.value()));
+        a.print({py::str(std::string(kWorkbook) + " --> ") + a.str(e.value())});
     }
 }
 
@@ -93,7 +93,7 @@ void set_window_icon(const hv::Args& a, py::handle app) {
         }
     } catch (py::error_already_set& e) {
         if (!is_exception(e)) throw;
-        hv::print(e.value());
+        a.print({e.value()});
     }
 }
 

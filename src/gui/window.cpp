@@ -16,12 +16,10 @@ py::object band(py::handle ctk, py::handle app) {
 }
 
 // Both images of a header logo come from the same file, opened once for each,
-// the light one first.
+// the light one first; the folder and Image.open are looked up for each.
 py::object logo_image(const hv::Args& a, py::handle ctk, const char* file, int width, int height) {
-    py::str path = platform::resource(a, file);
-    py::object open = a.global("Image").attr("open");
-    py::object light = open(path);
-    py::object dark = open(path);
+    py::object light = a.global("Image").attr("open")(platform::resource(a, file));
+    py::object dark = a.global("Image").attr("open")(platform::resource(a, file));
     return ctk.attr("CTkImage")("light_image"_a = light, "dark_image"_a = dark, "size"_a = py::make_tuple(width, height));
 }
 
@@ -42,7 +40,7 @@ void build_header(const hv::Args& a, py::handle ctk, py::handle header) {
         image_logo_text.attr("grid")("row"_a = 0, "column"_a = 2, "sticky"_a = "nsew");
     } catch (py::error_already_set& e) {
         if (!is_exception(e)) throw;
-        hv::print(e.value());
+        a.print({e.value()});
     }
 }
 
@@ -57,12 +55,12 @@ void forget_closed_window(py::handle app) {
         if (!is_exception(e)) throw;  // a destroyed application answers with TclError
     }
     try {
-        py::object appearance = hv::import_from("customtkinter.windows.widgets.appearance_mode", "AppearanceModeTracker");
+        py::object appearance = py::module_::import("customtkinter.windows.widgets.appearance_mode").attr("AppearanceModeTracker");
         py::list apps = appearance.attr("app_list");
         while (apps.contains(app)) apps.attr("remove")(app);
         if (py::len(apps) == 0) appearance.attr("update_loop_running") = false;
 
-        py::object scaling = hv::import_from("customtkinter.windows.widgets.scaling", "ScalingTracker");
+        py::object scaling = py::module_::import("customtkinter.windows.widgets.scaling").attr("ScalingTracker");
         py::dict windows = scaling.attr("window_dpi_scaling_dict");
         for (py::handle window : py::list(windows.attr("keys")())) {
             if (window.is(app) || window.attr("_root")().is(app)) windows.attr("pop")(window, py::none());

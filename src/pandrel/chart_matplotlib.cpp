@@ -7,9 +7,9 @@ namespace pandrel {
 namespace {
 
 py::object init(const hv::Args& a) {
-    hv::import_from("matplotlib.figure", "Figure");
-    hv::import("numpy");
-    hv::import_from("matplotlib.backends.backend_tkagg", "FigureCanvasTkAgg");
+    a.import_from("matplotlib.figure", "Figure");
+    a.import("numpy");
+    a.import_from("matplotlib.backends.backend_tkagg", "FigureCanvasTkAgg");
     return hv::not_built(a);
 }
 

@@ -6,11 +6,11 @@ namespace pandrel {
 namespace {
 
 py::object init(const hv::Args& a) {
-    hv::import("tkintermapview");
-    hv::import("pyautogui");
-    hv::import("gpxpy");
-    hv::import("threading");
-    hv::import("math");
+    a.import("tkintermapview");
+    a.import("pyautogui");
+    a.import("gpxpy");
+    a.import("threading");
+    a.import("math");
     return hv::not_built(a);
 }
 

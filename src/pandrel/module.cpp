@@ -6,21 +6,21 @@ namespace pandrel {
 namespace {
 
 void body(py::module_, py::dict g) {
-    g["os"] = hv::import("os");
-    g["tkinter"] = hv::import("tkinter");
-    g["customtkinter"] = hv::import("customtkinter");
-    g["pyautogui"] = hv::import("pyautogui");
-    g["Image"] = hv::import_from("PIL", "Image");
-    g["time"] = hv::import("time");
-    g["partial"] = hv::import_from("functools", "partial");
-    g["json"] = hv::import("json");
-    g["webbrowser"] = hv::import("webbrowser");
-    g["ctk"] = hv::import("customtkinter");
-    g["calendar"] = hv::import("calendar");
-    g["datetime"] = hv::import_from("datetime", "datetime");
-    g["tk"] = hv::import("tkinter");
-    g["random"] = hv::import("random");
-    g["string"] = hv::import("string");
+    g["os"] = hv::import(g, "os");
+    g["tkinter"] = hv::import(g, "tkinter");
+    g["customtkinter"] = hv::import(g, "customtkinter");
+    g["pyautogui"] = hv::import(g, "pyautogui");
+    g["Image"] = hv::import_from(g, "PIL", "Image");
+    g["time"] = hv::import(g, "time");
+    g["partial"] = hv::import_from(g, "functools", "partial");
+    g["json"] = hv::import(g, "json");
+    g["webbrowser"] = hv::import(g, "webbrowser");
+    g["ctk"] = hv::import(g, "customtkinter");
+    g["calendar"] = hv::import(g, "calendar");
+    g["datetime"] = hv::import_from(g, "datetime", "datetime");
+    g["tk"] = hv::import(g, "tkinter");
+    g["random"] = hv::import(g, "random");
+    g["string"] = hv::import(g, "string");
 
     const std::string outer = "Pandrel";
     hv::ClassBuilder cls(g, outer);

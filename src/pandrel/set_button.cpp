@@ -14,8 +14,8 @@ bool is_none(py::handle value) { return hv::equals(value, Py_None); }
 bool is_not_none(py::handle value) { return hv::not_equals(value, Py_None); }
 
 // The button stored under str(name): button_data[str(name)]["CTkButton"].
-py::object button(py::handle self, py::handle name) {
-    py::object entry = hv::getitem(self.attr("button_data"), hv::str(name));
+py::object button(const hv::Args& a, py::handle self, py::handle name) {
+    py::object entry = hv::getitem(self.attr("button_data"), a.str(name));
     return hv::getitem(entry, py::str("CTkButton"));
 }
 
@@ -37,8 +37,8 @@ void refuse_if_too_large(py::handle made) {
 }
 
 // The command of a button made without one.
-py::object no_command(const hv::Args&) {
-    hv::print(py::str("按鈕沒有定義觸發環境"));
+py::object no_command(const hv::Args& a) {
+    a.print({py::str("按鈕沒有定義觸發環境")});
     return py::none();
 }
 
@@ -63,8 +63,8 @@ py::object add_button(const hv::Args& a) {
     py::handle width = a["width"];
     py::object font = py::reinterpret_borrow<py::object>(a["font"]);
 
-    if (is_none(button_name)) button_name = hv::str(a.global("time").attr("time")());
-    const py::object key = hv::str(button_name);
+    if (is_none(button_name)) button_name = a.str(a.global("time").attr("time")());
+    const py::object key = a.str(button_name);
     // The entry is replaced first; an earlier button of this name stays on screen.
     py::object button_data = self.attr("button_data");
     hv::setitem(button_data, key, py::dict());
@@ -117,25 +117,25 @@ py::object add_button(const hv::Args& a) {
 }
 
 py::object cget(const hv::Args& a) {
-    py::object target = button(a["self"], a["button_name"]);
-    return target.attr("cget")(hv::str(a["data"]));
+    py::object target = button(a, a["self"], a["button_name"]);
+    return target.attr("cget")(a.str(a["data"]));
 }
 
 py::object configure(const hv::Args& a) {
     py::handle text = a["text"];
     py::handle state = a["state"];
     if (is_not_none(text)) {
-        py::object target = button(a["self"], a["button_name"]);
+        py::object target = button(a, a["self"], a["button_name"]);
         py::object before = target.attr("cget")("text");
-        target.attr("configure")("text"_a = hv::str(text));
+        target.attr("configure")("text"_a = a.str(text));
         const std::string problem = too_large(target);
         if (!problem.empty()) {
             target.attr("configure")("text"_a = before);
             hv::raise(PyExc_ValueError, problem);
         }
     } else if (is_not_none(state)) {
-        py::object target = button(a["self"], a["button_name"]);
-        target.attr("configure")("state"_a = hv::str(state));
+        py::object target = button(a, a["self"], a["button_name"]);
+        target.attr("configure")("state"_a = a.str(state));
     }
     return py::none();
 }

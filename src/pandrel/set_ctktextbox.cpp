@@ -65,8 +65,8 @@ const Texts& texts() {
 // What a genuine compiled pattern looks like; taken from re on first use (re is
 // the constructor's import, not the module's).
 struct PatternKind {
-    py::handle type = py::object(hv::import("re").attr("Pattern")).release();
-    py::handle unicode_flag = py::object(hv::import("re").attr("UNICODE")).release();
+    py::handle type = py::object(py::module_::import("re").attr("Pattern")).release();
+    py::handle unicode_flag = py::object(py::module_::import("re").attr("UNICODE")).release();
 };
 
 const PatternKind& pattern_kind() {
@@ -244,7 +244,7 @@ py::object tail_of(const py::object& text) {
 
 py::object init(const hv::Args& a) {
     py::handle self = a["self"];
-    self.attr("re") = hv::import("re");
+    self.attr("re") = a.import("re");
     self.attr("frame") = a["frame"];
     py::object box_class = a.global("customtkinter").attr("CTkTextbox");
 

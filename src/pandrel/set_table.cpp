@@ -22,7 +22,7 @@ void advance(py::handle self, const char* name, long step) {
 }
 
 // The entry field of the named row (KeyError when the row has none).
-py::object field(py::handle self, py::handle name) { return hv::getitem(self.attr("entry"), hv::str(name)); }
+py::object field(const hv::Args& a, py::handle name) { return hv::getitem(a["self"].attr("entry"), a.str(name)); }
 
 py::object init(const hv::Args& a) {
     py::handle self = a["self"];
@@ -47,7 +47,7 @@ py::object add_entry_name(const hv::Args& a) {
     py::object customtkinter = a.global("customtkinter");
     py::object make_label = customtkinter.attr("CTkLabel");
     py::object frame = self.attr("frame");
-    py::object label_text = hv::str(name);
+    py::object label_text = a.str(name);
     py::object font =
         a.global("customtkinter").attr("CTkFont")("family"_a = "Microsoft JhengHei", "size"_a = 15, "weight"_a = "bold");
     py::object label =
@@ -67,7 +67,7 @@ py::object add_entry_name(const hv::Args& a) {
     record.append(state);
     record.append(a["math_calculate_multiplication"]);
     record.append(label);
-    hv::setitem(self.attr("entry_name"), hv::str(name), record);
+    hv::setitem(self.attr("entry_name"), a.str(name), record);
 
     label.attr("place")("x"_a = self.attr("entry_x_init"), "y"_a = self.attr("entry_y"));
 
@@ -78,7 +78,7 @@ py::object add_entry_name(const hv::Args& a) {
         py::object entry = hv::make_widget(parent, [&] {
             return make_entry(parent, "placeholder_text"_a = a["text"], "width"_a = width, "height"_a = 30);
         });
-        hv::setitem(self.attr("entry"), hv::str(name), entry);
+        hv::setitem(self.attr("entry"), a.str(name), entry);
         py::object x_init = self.attr("entry_x_init");
         py::int_ gap(120);
         PyObject* x_sum = PyNumber_Add(x_init.ptr(), gap.ptr());
@@ -92,17 +92,16 @@ py::object add_entry_name(const hv::Args& a) {
     return py::none();
 }
 
-py::object get(const hv::Args& a) { return field(a["self"], a["name"]).attr("get")(); }
+py::object get(const hv::Args& a) { return field(a, a["name"]).attr("get")(); }
 
 py::object set(const hv::Args& a) {
-    py::handle self = a["self"];
     py::handle name = a["name"];
     // The new text is made before the old one is deleted, so a value that
     // cannot be turned into text leaves the field as it was.
-    py::object text = hv::str(a["text"]);
+    py::object text = a.str(a["text"]);
     py::object end = a.global("tkinter").attr("END");
-    field(self, name).attr("delete")("0", end);
-    field(self, name).attr("insert")(0, text);
+    field(a, name).attr("delete")("0", end);
+    field(a, name).attr("insert")(0, text);
     return py::none();
 }
 
