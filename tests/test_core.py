@@ -229,3 +229,104 @@ def test_functions_made_at_run_time_die_with_their_owner(Pandrel, root):
     del holder, buttons, command
     gc.collect()
     assert [r() for r in refs] == [None, None]
+
+
+def test_functions_copy_and_pickle_by_reference(Pandrel, frame):
+    import copy
+    import pickle
+
+    method = Pandrel.Set_Button.add_button
+    assert copy.copy(method) is method and copy.deepcopy({"m": [method]})["m"][0] is method
+    # Protocols 0 to 2 cannot write the module's non-ASCII name, for any function of it.
+    for protocol in range(3, pickle.HIGHEST_PROTOCOL + 1):
+        assert pickle.loads(pickle.dumps(method, protocol)) is method
+    buttons = Pandrel.Set_Button()
+    buttons.add_button(frame, button_name="x")
+    local = buttons.button_data["x"]["CTkButton"].cget("command")
+    assert local.__qualname__ == "Pandrel.Set_Button.add_button.<locals>.button_event"
+    assert copy.copy(local) is local
+
+    def python_local():
+        pass
+
+    python_local.__qualname__ = local.__qualname__
+    python_local.__module__ = local.__module__
+    for dump in (pickle.dumps, pickle._dumps):  # the C pickler and the Python one
+        with pytest.raises(Exception) as ours:
+            dump(local)
+        with pytest.raises(Exception) as theirs:
+            dump(python_local)
+        assert (type(ours.value), str(ours.value)) == (type(theirs.value), str(theirs.value).replace(
+            repr(python_local), repr(local)))
+
+
+def test_names_resolve_through_module_globals_then_builtins(Pandrel, pandrel_module, frame):
+    namespace = vars(pandrel_module)
+    printed = []
+    namespace["print"] = lambda *values, **options: printed.append(values)
+    namespace["str"] = lambda value: f"<{value}>"
+    try:
+        buttons = Pandrel.Set_Button()
+        buttons.add_button(frame, button_name=5)          # the key is the module's str(5)
+        buttons.button_data["<5>"]["CTkButton"].cget("command")()
+        table = Pandrel.Set_Table(frame)
+        table.add_entry_name("path")
+    finally:
+        del namespace["print"], namespace["str"]
+    assert printed == [("按鈕沒有定義觸發環境",)]
+    assert list(table.entry) == ["<path>"] and table.entry_name["<path>"][4].cget("text") == "<path>"
+    assert Pandrel.Set_Table.get.__builtins__ is vars(__import__("builtins"))
+
+
+IMPORT_PROBE = r"""
+import builtins, sys
+seen = []
+real = builtins.__import__
+def hook(name, globals=None, locals=None, fromlist=(), level=0):
+    if globals is not None and globals.get("__name__") == "Halvorine通用模組.Pandrel":
+        seen.append((name, fromlist, locals is globals, locals is None))
+    return real(name, globals, locals, fromlist, level)
+builtins.__import__ = hook
+from Halvorine通用模組 import Pandrel
+import customtkinter
+app = customtkinter.CTk()
+Pandrel.Set_CTkTextbox(app)
+print(seen)
+"""
+
+
+def test_imports_go_through_builtins_import_with_the_module_globals():
+    import ast
+    import subprocess
+
+    out = subprocess.run([sys.executable, "-P", "-c", IMPORT_PROBE], capture_output=True, text=True, check=True)
+    seen = ast.literal_eval(out.stdout.strip().splitlines()[-1])
+    at_load = [(name, fromlist) for name, fromlist, module_level, _ in seen if module_level]
+    assert at_load == [("os", None), ("tkinter", None), ("customtkinter", None), ("pyautogui", None),
+                       ("PIL", ("Image",)), ("time", None), ("functools", ("partial",)), ("json", None),
+                       ("webbrowser", None), ("customtkinter", None), ("calendar", None),
+                       ("datetime", ("datetime",)), ("tkinter", None), ("random", None), ("string", None)]
+    assert [(name, fromlist) for name, fromlist, _, in_function in seen if in_function] == [("re", None)]
+
+
+CLASSCELL_PROBE = r"""
+import customtkinter
+seen = {}
+class Meta(type):
+    def __new__(meta, name, bases, namespace):
+        seen[name] = list(namespace)
+        return super().__new__(meta, name, bases, namespace)
+class Frame(customtkinter.CTkFrame, metaclass=Meta):
+    pass
+customtkinter.CTkFrame = Frame
+from Halvorine通用模組 import Pandrel
+print(seen["CTkCalendar"][:3], seen["CTkCalendar"][-1], "__classcell__" in vars(Pandrel.CTkCalendar),
+      type(Pandrel.CTkCalendar).__name__)
+"""
+
+
+def test_a_class_whose_methods_use_super_hands_its_metaclass_a_classcell():
+    import subprocess
+
+    out = subprocess.run([sys.executable, "-P", "-c", CLASSCELL_PROBE], capture_output=True, text=True, check=True)
+    assert out.stdout.split("\n")[0] == "['__module__', '__qualname__', '__doc__'] __classcell__ False Meta"

@@ -172,8 +172,9 @@ def test_the_bin_empties_both_fields_and_leaves_the_log():
 
 
 @pytest.mark.parametrize("button, index", [("template_button", 0), ("patent_button", 1)])
-@pytest.mark.parametrize("answer, kept", [("/data/選擇的 檔案.xlsx", False), ("", True), ((), True)],
-                         ids=["chosen", "cancelled", "cancelled as a tuple"])
+@pytest.mark.parametrize("answer, kept", [("/data/選擇的 檔案.xlsx", False), ("", True), ((), True), (None, True),
+                                         (0, False)],
+                         ids=["chosen", "cancelled", "cancelled as a tuple", "cancelled as None", "false but != ''"])
 def test_the_file_choosers(monkeypatch, button, index, answer, kept):
     calls, seen = [], []
     monkeypatch.setattr(tkinter.filedialog, "askopenfilename", lambda *a, **k: calls.append((a, k)) or answer)
@@ -186,7 +187,7 @@ def test_the_file_choosers(monkeypatch, button, index, answer, kept):
 
     _, log = run_gui(script)
     expected = ["before", "before"]
-    expected[index] = "before" if kept else answer
+    expected[index] = "before" if kept else str(answer)
     assert calls == [((), {"title": "選擇檔案"})] and seen == expected and log.errors == []
 
 
