@@ -16,13 +16,12 @@ py::list font_choices() {
 // The ratio typed in per cent, as the report's factor. Only a finite positive
 // number is a ratio; anything else (a word, an empty field, zero, a negative
 // number, nan, inf) stands for 100 per cent, the integer 1.
-py::object ratio_from(py::handle ss) {
+py::object ratio_from(const hv::Args& a, py::handle ss) {
     try {
-        PyObject* number = PyNumber_Float(ss.ptr());
-        if (number == nullptr) throw py::error_already_set();
-        const double per_cent = py::reinterpret_steal<py::float_>(number).cast<double>();
-        const double ratio = per_cent / 100;
-        if (ratio > 0 && std::isfinite(ratio)) return py::float_(ratio);
+        py::object ratio = a.call("float", ss) / py::int_(100);
+        const double value = PyFloat_AsDouble(ratio.ptr());
+        if (value == -1.0 && PyErr_Occurred()) throw py::error_already_set();
+        if (value > 0 && std::isfinite(value)) return ratio;
     } catch (py::error_already_set& e) {
         if (!is_exception(e)) throw;
     }
@@ -34,7 +33,7 @@ py::object button_event_004_A(const hv::Args& a) {
     py::dict closure = py::reinterpret_borrow<py::dict>(a.state());
     py::object ss = closure["entry"].attr("get")();
     py::object parameters = closure["PP"].attr("parameters");
-    parameters[py::str(kRatio)] = ratio_from(ss);
+    parameters[py::str(kRatio)] = ratio_from(a, ss);
     parameters[py::str(kChineseFont)] = closure["optionmenu_004_B"].attr("get")();
     parameters[py::str(kEnglishFont)] = closure["optionmenu_004_A"].attr("get")();
     return py::none();
@@ -79,7 +78,7 @@ py::object button_event_004(const hv::Args& a) {
     py::object ratio = PP.attr("parameters")[py::str(kRatio)];
     py::object per_cent = py::reinterpret_steal<py::object>(PyNumber_Multiply(ratio.ptr(), py::int_(100).ptr()));
     if (!per_cent) throw py::error_already_set();
-    py::object entry = ctk.attr("CTkEntry")(setting_window, "placeholder_text"_a = py::str(per_cent), "width"_a = 300,
+    py::object entry = ctk.attr("CTkEntry")(setting_window, "placeholder_text"_a = a.str(per_cent), "width"_a = 300,
                                             "height"_a = 30);
     entry.attr("grid")("row"_a = 5, "column"_a = 0, "sticky"_a = "new");
 

@@ -47,7 +47,6 @@ struct Texts {
     py::handle split = constant("split");
     py::handle tag_config = constant("tag_config");
     py::handle END = constant("END");
-    py::handle reversed = constant("reversed");
     py::handle colours[3] = {constant("red"), constant("green"), constant("blue")};
     py::handle foreground = PyTuple_Pack(1, constant("foreground").ptr());  // kwnames of tag_config
 
@@ -180,13 +179,19 @@ py::object substring(PyObject* text, Py_ssize_t from, Py_ssize_t to) {
     return checked(PyUnicode_Substring(text, from, to));
 }
 
+// Whether `reversed` resolves to the builtin (a module global of that name
+// would replace it, as for any Python function of the module).
+bool builtin_reversed(const hv::Args& a) {
+    return a.global("reversed").ptr() == reinterpret_cast<PyObject*>(&PyReversed_Type);
+}
+
 // Calls `each` for every item of `matches`, first to last or last to first.
 // A list is walked by index (re-reading its size every step, as its iterators
 // do); anything else goes through iter() or reversed().
 template <class Each>
-void for_each_match(py::handle matches, bool backwards, const Each& each) {
+void for_each_match(const hv::Args& a, py::handle matches, bool backwards, const Each& each) {
     PyObject* m = matches.ptr();
-    if (PyList_CheckExact(m)) {
+    if (PyList_CheckExact(m) && (!backwards || builtin_reversed(a))) {
         if (backwards) {
             for (Py_ssize_t i = PyList_GET_SIZE(m) - 1; i >= 0 && i < PyList_GET_SIZE(m); --i)
                 each(unpack(py::reinterpret_borrow<py::object>(PyList_GET_ITEM(m, i))));
@@ -198,9 +203,7 @@ void for_each_match(py::handle matches, bool backwards, const Each& each) {
     }
     py::object it;
     if (backwards) {
-        py::object builtins = py::reinterpret_borrow<py::object>(PyEval_GetBuiltins());
-        py::object reversed = py::reinterpret_borrow<py::dict>(builtins)[texts().reversed];
-        it = checked(PyObject_CallOneArg(reversed.ptr(), m));
+        it = checked(PyObject_CallOneArg(a.global("reversed").ptr(), m));
         it = checked(PyObject_GetIter(it.ptr()));
     } else {
         it = checked(PyObject_GetIter(m));
@@ -288,7 +291,8 @@ py::object add_text(const hv::Args& a) {
     // Compiled through the instance's own `re` on every call (re keeps its cache).
     py::object re = checked(PyObject_GetAttr(self.ptr(), t.re.ptr()));
     py::object pattern = checked(PyObject_CallMethodOneArg(re.ptr(), t.compile.ptr(), t.segment.ptr()));
-    const bool native = PyUnicode_CheckExact(text.ptr()) && is_segment_pattern(pattern);
+    const bool native =
+        PyUnicode_CheckExact(text.ptr()) && is_segment_pattern(pattern) && (!at_top || builtin_reversed(a));
     std::vector<Segment> segments;
     py::object matches;
     if (native) {
@@ -313,7 +317,7 @@ py::object add_text(const hv::Args& a) {
                 insert(put, t.first, substring(s, m->start, m->open), default_color);
             }
         } else {
-            for_each_match(matches, true, [&](const Triple& m) {
+            for_each_match(a, matches, true, [&](const Triple& m) {
                 insert(put, t.first, m.text_b, m.color);
                 insert(put, t.first, m.text_a, default_color);
             });
@@ -327,7 +331,7 @@ py::object add_text(const hv::Args& a) {
                        substring(s, m.open + open_len, m.colour_end));
             }
         } else {
-            for_each_match(matches, false, [&](const Triple& m) {
+            for_each_match(a, matches, false, [&](const Triple& m) {
                 insert(put, end, m.text_a, default_color);
                 insert(put, end, m.text_b, m.color);
             });
