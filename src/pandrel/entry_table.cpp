@@ -315,10 +315,17 @@ py::object delete_all(const hv::Args& a) {
     return py::none();
 }
 
+// cell.get(), called as the interpreter calls a method (no argument tuple):
+// get() reads every cell of the table, so the call itself should cost nothing.
+py::object call_get(py::handle cell, py::handle name) {
+    return steal(PyObject_CallMethodNoArgs(cell.ptr(), name.ptr()));
+}
+
 py::object get(const hv::Args& a) {
     py::handle self = a["self"];
     py::list result;
     const py::str empty("");
+    const py::str get_name("get");
     for_each(self.attr("entry"), [&](py::object k) {
         py::list column;
         result.append(column);
@@ -328,10 +335,10 @@ py::object get(const hv::Args& a) {
         if (is_state(state, "normal")) {
             for_each(a.call("range", a.call("len", cells)), [&](py::object i) {
                 py::object cell = hv::getitem(cells, i);
-                if (hv::equals(cell.attr("get")(), empty))
+                if (hv::equals(call_get(cell, get_name), empty))
                     column.append(hv::getitem(defaults, i));
                 else
-                    column.append(cell.attr("get")());
+                    column.append(call_get(cell, get_name));
             });
         } else if (is_state(state, "disabled")) {
             for_each(a.call("range", a.call("len", cells)),
