@@ -1,0 +1,151 @@
+"""Figures for Entry_Table: building a table of 500 rows by 6 columns (3
+editable, 3 display-only) and one get() of it, each against the same widget
+calls made directly from Python (the floor). Prints figures; asserts nothing.
+
+    python bench/bench_entry_table.py [--rows N] [--rounds R]
+"""
+import argparse
+import importlib
+import statistics
+import subprocess
+import sys
+import time
+
+from tessarim.display import ensure_display  # noqa: E402  (the installed package)
+
+COLUMNS = [("編號", 80, "normal"), ("名稱", 160, "disabled"), ("數量", 80, "normal"), ("單價", 100, "disabled"),
+           ("備註", 200, "normal"), ("合計", 100, "disabled")]
+
+
+def font(customtkinter):
+    return customtkinter.CTkFont(family="Microsoft JhengHei", size=15, weight="bold")
+
+
+def kit_build(pandrel, frame, rows):
+    table = pandrel.Entry_Table(frame)
+    for name, width, state in COLUMNS:
+        table.add_entry_name(name, width, state=state)
+    table.add_table(rows)
+    return table
+
+
+def floor_build(frame, rows):
+    """The widget calls of the same table, written out in Python."""
+    import customtkinter
+    import pyautogui
+    import tkinter
+
+    columns, x = [], 50
+    for name, width, state in COLUMNS:
+        width = float(width)
+        label = customtkinter.CTkLabel(frame, text=name, font=font(customtkinter))
+        label.place(x=x + (width - 2) / 2, y=18, anchor="center")
+        columns.append((width, x, state))
+        x += width - 2
+    frame.configure(height=14000 * rows / 500 + 50)
+    cells = []
+    for width, x, state in columns:
+        column = []
+        cells.append((state, column))
+        if state == "normal":
+            for i in range(rows):
+                entry = customtkinter.CTkEntry(frame, placeholder_text="", width=width, height=30, corner_radius=0)
+                entry.place(x=x, y=30 + 28 * i)
+                column.append(entry)
+        else:
+            screen_width, _ = pyautogui.size()
+            for i in range(rows):
+                cell = customtkinter.CTkFrame(frame, width, height=30, border_width=2, corner_radius=0,
+                                              fg_color="#353638", border_color="#53575a")
+                cell.place(x=x - 1, y=30 + 28 * i)
+                variable = tkinter.StringVar()
+                variable.set("")
+                label = tkinter.Label(cell, textvariable=variable, bg="#353638", fg="white",
+                                      font=font(customtkinter))
+                label.place(x=100, y=18 * screen_width / 2560, anchor="e")
+                column.append([variable, label])
+    for i in range(rows):
+        customtkinter.CTkLabel(frame, text=str(i + 1), font=font(customtkinter)).place(x=30, y=30 + 28 * i)
+    return cells
+
+
+def floor_get(cells, defaults):
+    values = []
+    for (state, column), default in zip(cells, defaults):
+        out = []
+        values.append(out)
+        if state == "normal":
+            for i, entry in enumerate(column):
+                out.append(default[i] if entry.get() == "" else entry.get())
+        else:
+            out.extend(default[i] for i in range(len(column)))
+    return values
+
+
+def measure_once(side, rows):
+    """One build and one get() of one side in this process: build and get()
+    seconds, by the wall clock and in this process's CPU time (the machine is
+    shared, and the CPU time is the steadier figure there)."""
+    import customtkinter
+
+    pandrel = importlib.import_module("Halvorine通用模組.Pandrel").Pandrel
+    root = customtkinter.CTk()
+    root.update()
+    frame = customtkinter.CTkFrame(root)
+    frame.grid(row=0, column=0)
+    began, began_cpu = time.perf_counter(), time.process_time()
+    made = kit_build(pandrel, frame, rows) if side == "kit" else floor_build(frame, rows)
+    built, built_cpu = time.perf_counter() - began, time.process_time() - began_cpu
+    if side == "kit":
+        editable = [column for column in made.entry.values() if column and not isinstance(column[0], list)]
+    else:
+        editable = [column for state, column in made if state == "normal"]
+    for column in editable:
+        column[-1].insert(0, "typed")  # one cell with text, the others empty
+    if side == "kit":
+        began, began_cpu = time.perf_counter(), time.process_time()
+        made.get()
+    else:
+        defaults = [[""] * len(column) for _, column in made]
+        began, began_cpu = time.perf_counter(), time.process_time()
+        floor_get(made, defaults)
+    got, got_cpu = time.perf_counter() - began, time.process_time() - began_cpu
+    root.destroy()
+    return built, got, built_cpu, got_cpu
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--rows", type=int, default=500)
+    parser.add_argument("--rounds", type=int, default=5)
+    parser.add_argument("--once", choices=("kit", "floor"), help=argparse.SUPPRESS)
+    args = parser.parse_args()
+    screen = ensure_display()
+    try:
+        if args.once:
+            print(*measure_once(args.once, args.rows))
+            return
+        # Each measurement in a fresh process: Tk slows down as a process makes
+        # and destroys thousands of widgets, which would favour whichever side
+        # ran first.
+        figures = {(what, clock): {"kit": [], "floor": []} for what in ("build", "get()") for clock in ("wall", "cpu")}
+        for round_ in range(args.rounds):
+            for side in (("kit", "floor") if round_ % 2 == 0 else ("floor", "kit")):
+                out = subprocess.run([sys.executable, "-P", __file__, "--once", side, "--rows", str(args.rows)],
+                                     capture_output=True, text=True, check=True)
+                values = map(float, out.stdout.split()[-4:])
+                for key, value in zip((("build", "wall"), ("get()", "wall"), ("build", "cpu"), ("get()", "cpu")),
+                                      values):
+                    figures[key][side].append(value)
+        for (what, clock), sides in figures.items():
+            kit, bare = statistics.median(sides["kit"]), statistics.median(sides["floor"])
+            print(f"Entry_Table {what:5s} of {args.rows} rows x {len(COLUMNS)} columns ({clock:4s}): "
+                  f"kit {kit * 1000:9.2f} ms, floor (same calls from Python) {bare * 1000:9.2f} ms, "
+                  f"ratio {kit / bare:.3f} (target <= 1.05); medians of {args.rounds} rounds, each in a fresh process")
+    finally:
+        if screen is not None:
+            screen.close()
+
+
+if __name__ == "__main__":
+    main()
