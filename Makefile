@@ -43,6 +43,7 @@ run: setup
 
 bench: setup
 	$(PY) -P bench/bench_pandrel.py
+	$(PY) -P bench/bench_calendar.py
 	$(PY) -P bench/bench_gui.py
 	$(PY) -P bench/bench_entry_table.py
 
