@@ -11,6 +11,8 @@
 #include "../core/widgets.hpp"
 
 #include <cmath>
+#include <cstdio>
+#include <string>
 
 namespace pandrel {
 namespace {
@@ -60,19 +62,34 @@ py::object inches(py::handle self, py::handle pixels, const char* which, py::han
     return true_divide(pixels, dpi);
 }
 
-// The Tk canvas of a figure asks for its size in whole pixels, and the X server
-// refuses windows past 32767 pixels by ending the process when the canvas is
-// shown: a figure that large is refused before its canvas is made.
-void refuse_if_too_large(py::handle figure) {
+// The Tk canvas of a figure asks for its size in whole pixels, times the
+// screen's pixel ratio once it is shown (matplotlib's figure of 1 inch per 96
+// pixels against the screen's own pixels per inch). The X server refuses
+// windows past 32767 pixels by ending the process when the canvas is shown, so
+// a figure that large is refused before its canvas is made.
+double pixel_ratio(py::handle parent) {
+    py::object measure = py::getattr(parent, "winfo_fpixels", py::none());
+    if (measure.is_none()) return 1.0;
+    const double ratio = measure("1i").cast<double>() / 96.0;
+    return ratio > 1.0 ? ratio : 1.0;  // a smaller ratio only shrinks the canvas
+}
+
+std::string whole(double pixels) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.6g", pixels);
+    return text;
+}
+
+void refuse_if_too_large(py::handle self, py::handle figure) {
     py::object box = py::getattr(figure, "bbox", py::none());
     if (box.is_none()) return;  // not a matplotlib figure: nothing to measure
-    const double width = box.attr("width").cast<double>();
-    const double height = box.attr("height").cast<double>();
+    const double ratio = pixel_ratio(self.attr("frame"));
+    const double width = std::trunc(box.attr("width").cast<double>() * ratio);
+    const double height = std::trunc(box.attr("height").cast<double>() * ratio);
     const auto limit = static_cast<double>(hv::max_widget_side);
-    if (!(std::trunc(width) > limit) && !(std::trunc(height) > limit)) return;
+    if (!(width > limit) && !(height > limit)) return;
     hv::raise(PyExc_ValueError, "the chart is too large to show: its figure would need " +
-                                    std::to_string(static_cast<long long>(width)) + " x " +
-                                    std::to_string(static_cast<long long>(height)) + " pixels, more than " +
+                                    whole(width) + " x " + whole(height) + " pixels, more than " +
                                     std::to_string(hv::max_widget_side) + " either way");
 }
 
@@ -80,7 +97,7 @@ void refuse_if_too_large(py::handle figure) {
 py::object make_figure(py::handle self, py::handle lx, py::handle ly, py::handle dpi, py::handle facecolor) {
     py::object figure =
         self.attr("Figure")("figsize"_a = py::make_tuple(lx, ly), "dpi"_a = dpi, "facecolor"_a = facecolor);
-    refuse_if_too_large(figure);
+    refuse_if_too_large(self, figure);
     return figure;
 }
 
