@@ -47,5 +47,7 @@ bench: setup
 	$(PY) -P bench/bench_gui.py
 	$(PY) -P bench/bench_entry_table.py
 
+	$(PY) -P bench/bench_chart.py
+
 clean:
 	rm -rf build $(VENV)

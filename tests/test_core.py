@@ -186,12 +186,6 @@ def test_function_attributes_behave(Pandrel):
         type(f)()
 
 
-def test_unbuilt_parts_say_so(Pandrel, frame):
-    for make in (
-                 lambda: Pandrel.Chart_Matplotlib(frame), lambda: Pandrel.Draw_Map(frame)):
-        with pytest.raises(NotImplementedError, match="is not built yet"):
-            make()
-
 
 def test_module_globals_are_read_at_call_time(Pandrel, pandrel_module, frame):
     # A caller that rebinds or removes a module global changes what the classes use.

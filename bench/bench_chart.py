@@ -1,0 +1,110 @@
+"""Figures for Chart_Matplotlib: `add` and `update` of a long series against
+the same matplotlib calls made directly from Python (the floor: figure,
+layout, axes, line, the end-point test, tick colours, canvas, draw, grid).
+Medians over rounds; which side runs first alternates from round to round.
+Prints figures; asserts nothing.
+
+    python bench/bench_chart.py [--points N] [--rounds R]
+"""
+import argparse
+import gc
+import importlib
+import math
+import statistics
+import time
+
+from tessarim.display import ensure_display  # noqa: E402  (the installed package)
+
+
+def end_markers(np, ax, x, y):
+    if (len(y) >= 1 and np.isnan(y[0]) and not np.isnan(y[-1])) or (np.isnan(y[-1]) and not np.isnan(y[0])):
+        for xs, ys in (([x[0]], [y[-1]]), ([x[-1]], [y[-1]]), ([x[0]], [y[0]]), ([x[-1]], [y[0]])):
+            ax.scatter(xs, ys, s=1, alpha=0)
+
+
+def floor_add(parent, x, y, row):
+    import numpy as np
+    from matplotlib.backends.backend_tkagg import FigureCanvasTkAgg
+    from matplotlib.figure import Figure
+
+    fig = Figure(figsize=(800 / 100, 300 / 100), dpi=100, facecolor="#2b2b2b")
+    fig.tight_layout()
+    fig.subplots_adjust(bottom=0.3)
+    ax = fig.add_subplot(111)
+    ax.set_facecolor("#2b2b2b")
+    ax.plot(x, y, color="#3B8ED0")
+    end_markers(np, ax, x, y)
+    ax.tick_params(axis="x", colors="#D0D0D0")
+    ax.tick_params(axis="y", colors="#D0D0D0")
+    canvas = FigureCanvasTkAgg(fig, master=parent)
+    canvas.draw()
+    canvas.get_tk_widget().grid(row=row, column=0, sticky="nsew")
+    return fig, ax, canvas
+
+
+def floor_update(fig, ax, canvas, x, y):
+    import numpy as np
+
+    ax.clear()
+    ax.set_facecolor(fig.get_facecolor())
+    ax.plot(x, y)
+    end_markers(np, ax, x, y)
+    ax.tick_params(axis="x", colors="#D0D0D0")
+    ax.tick_params(axis="y", colors="#D0D0D0")
+    canvas.draw()
+
+
+def timed(fn):
+    gc.collect()   # the previous side's garbage is not collected on this side's clock
+    start = time.perf_counter()
+    result = fn()
+    return time.perf_counter() - start, result
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--points", type=int, default=100_000)
+    parser.add_argument("--rounds", type=int, default=9)
+    args = parser.parse_args()
+    screen = ensure_display()
+    try:
+        import customtkinter
+
+        pandrel = importlib.import_module("Halvorine通用模組.Pandrel").Pandrel
+        root = customtkinter.CTk()
+        root.update()
+        x = list(range(args.points))
+        y = [math.nan] + [math.sin(i / 1000) for i in range(1, args.points)]   # one NaN end: the markers too
+        y2 = [math.cos(i / 1000) for i in range(args.points - 1)] + [math.nan]
+        times = {"kit add": [], "kit update": [], "floor add": [], "floor update": []}
+        for k in range(args.rounds):
+            def kit():
+                parent = customtkinter.CTkFrame(root)
+                chart = pandrel.Chart_Matplotlib(parent)
+                times["kit add"].append(timed(lambda: chart.add(x, y, name="c", Lx=800, Ly=300))[0])
+                times["kit update"].append(timed(lambda: chart.update(x, y2, "c"))[0])
+                parent.destroy()
+
+            def floor():
+                parent = customtkinter.CTkFrame(root)
+                t, (fig, ax, canvas) = timed(lambda: floor_add(parent, x, y, 0))
+                times["floor add"].append(t)
+                times["floor update"].append(timed(lambda: floor_update(fig, ax, canvas, x, y2))[0])
+                parent.destroy()
+
+            for side in ((kit, floor) if k % 2 == 0 else (floor, kit)):
+                side()
+                root.update()
+        med = {name: statistics.median(values) for name, values in times.items()}
+        for step in ("add", "update"):
+            kit, bare = med[f"kit {step}"], med[f"floor {step}"]
+            print(f"Chart_Matplotlib.{step} of {args.points} points: median {kit * 1000:.1f} ms; direct matplotlib "
+                  f"{bare * 1000:.1f} ms; ratio {kit / bare:.3f} (target <= 1.05)")
+        root.destroy()
+    finally:
+        if screen is not None:
+            screen.close()
+
+
+if __name__ == "__main__":
+    main()

@@ -1,0 +1,193 @@
+"""Chart_Matplotlib: real figures and Tk canvases stacked in a parent frame."""
+import builtins
+import gc
+import math
+
+import pytest
+
+from hostile import BadStr, only_python_errors
+
+NAN = math.nan
+BG = "#2b2b2b"
+
+
+@pytest.fixture
+def sized(frame):
+    frame.configure(width=500, height=300)
+    return frame
+
+
+@pytest.fixture
+def chart(Pandrel, sized):
+    return Pandrel.Chart_Matplotlib(sized)
+
+
+def rgba(colour):
+    from matplotlib.colors import to_rgba
+
+    return to_rgba(colour)
+
+
+def markers(ax):
+    return [[None if math.isnan(v) else v for v in c.get_offsets().data.ravel()] for c in ax.collections]
+
+
+def test_constructor_imports_in_order_and_touches_nothing(Pandrel, pandrel_module, sized, monkeypatch):
+    import numpy
+    from matplotlib.backends.backend_tkagg import FigureCanvasTkAgg
+    from matplotlib.figure import Figure
+
+    seen, real = [], builtins.__import__
+
+    def recording(name, globals=None, locals=None, fromlist=(), level=0):
+        seen.append((name, fromlist, globals is vars(pandrel_module)))
+        return real(name, globals, locals, fromlist, level)
+
+    monkeypatch.setattr(builtins, "__import__", recording)
+    chart = Pandrel.Chart_Matplotlib(sized)
+    monkeypatch.undo()
+    assert seen == [("matplotlib.figure", ("Figure",), True), ("numpy", None, True),
+                    ("matplotlib.backends.backend_tkagg", ("FigureCanvasTkAgg",), True)]
+    assert list(vars(chart).items()) == [
+        ("Figure", Figure), ("np", numpy), ("FigureCanvasTkAgg", FigureCanvasTkAgg), ("frame", sized), ("canvas", {}),
+        ("fig", {}), ("ax", {}), ("row", 0), ("row_name", {}), ("invert_xaxis", {}), ("ylim", {})]
+    assert sized.winfo_children() == []
+
+
+def test_rows_default_names_and_the_demo_row(chart, sized):
+    chart.add([0, 1], [1, 2])
+    chart.test(Lx=300, Ly=200, dpi=50)
+    chart.add([0, 1], [1, 2])
+    chart.add([0, 1], [2, 1], name=7)
+    assert chart.row == 4 and chart.row_name == {"$$$0$$$": 0, "$$$2$$$": 2, 7: 3}
+    for d in (chart.canvas, chart.fig, chart.ax, chart.invert_xaxis, chart.ylim):
+        assert list(d) == ["$$$0$$$", "$$$2$$$", 7]
+    demo = [w for w in sized.winfo_children() if w.grid_info()["row"] == 1]
+    assert [(w.cget("width"), w.cget("height")) for w in demo] == [("300", "200")]
+    info = chart.canvas[7].get_tk_widget().grid_info()
+    assert (info["row"], info["column"], info["sticky"], info["padx"], info["pady"]) == (3, 0, "nesw", 0, 0)
+    assert chart.canvas[7].figure is chart.fig[7] is chart.ax[7].figure
+    for name, shown in ((7, "'7'"), (None, "None")):   # looked up as text
+        with pytest.raises(KeyError, match=shown):
+            chart.update([0], [1], name)
+
+
+@pytest.mark.parametrize("options, inches", [({"Lx": 800, "Ly": 400}, (8, 4)), ({}, (5, 3)),
+                                             ({"Lx": 250, "dpi": 50}, (5, 6))])
+def test_figure_size_is_pixels_over_dpi(chart, options, inches):
+    chart.add([0, 1], [1, 2], name="c", **options)
+    assert tuple(chart.fig["c"].get_size_inches()) == pytest.approx(inches)
+
+
+def test_styling_inversion_and_y_range_at_every_draw(chart):
+    chart.add([0, 1, 2], [1, 5, 3], name="d")
+    chart.add([0, 1, 2], [1, 5, 3], name="inv", invert_xaxis=True, ylim=(0, 10), line_color="red", bottom=0.25)
+    assert chart.ax["d"].lines[0].get_color() == "#3B8ED0" and chart.ax["inv"].lines[0].get_color() == "red"
+    assert chart.fig["inv"].subplotpars.bottom == 0.25 and chart.fig["d"].subplotpars.bottom == 0.3
+    for _ in range(2):
+        for name in ("d", "inv"):
+            ax = chart.ax[name]
+            assert chart.fig[name].get_facecolor() == ax.get_facecolor() == rgba(BG)
+            for axis in (ax.xaxis, ax.yaxis):
+                params = axis.get_tick_params()
+                assert rgba(params["color"]) == rgba(params["labelcolor"]) == rgba("#D0D0D0")
+        assert chart.ax["inv"].xaxis_inverted() and chart.ax["inv"].get_ylim() == (0, 10)
+        assert not chart.ax["d"].xaxis_inverted() and chart.ax["d"].get_ylim() != (0, 10)
+        chart.update([0, 1, 2], [40, 50, 60], "inv")
+        chart.update([0, 1, 2], [40, 50, 60], "d")
+    assert [len(chart.ax[n].lines) for n in ("d", "inv")] == [1, 1]
+    assert chart.ax["inv"].lines[0].get_color() == "#1f77b4"     # the library's default colour
+    assert chart.ax["d"].get_ylim()[1] > 50 and chart.row == 2
+
+
+@pytest.mark.parametrize("y, expected", [
+    ([NAN, 1, 2], [[0, 2], [2, 2], [0, None], [2, None]]),
+    ([1, 2, NAN], [[0, None], [2, None], [0, 1], [2, 1]]),
+    ([NAN, 1, NAN], []), ([1, 2, 3], []), ([NAN], []),
+])
+def test_nan_end_markers(chart, y, expected):
+    x = [0, 1, 2][:len(y)]
+    chart.add(x, y, name="n")
+    for _ in range(2):
+        ax = chart.ax["n"]
+        assert markers(ax) == expected
+        assert all(c.get_alpha() == 0 and list(c.get_sizes()) == [1] for c in ax.collections)
+        chart.update(x, y, "n")
+
+
+@pytest.mark.parametrize("options, error", [({}, IndexError), ({"dpi": 0}, ZeroDivisionError),
+                                            ({"line_color": "not a colour"}, ValueError)])
+def test_failures_leave_no_canvas(chart, sized, options, error):
+    with pytest.raises(error):
+        chart.add([], [], name="e", **options)
+    assert "e" not in chart.canvas and chart.row == 0 and sized.winfo_children() == []
+    assert ("e" in chart.fig and "e" in chart.ax) == (error is not ZeroDivisionError)   # dpi: before the figure
+    chart.add([0], [1], name="ok", colour="ignored")
+    with pytest.raises(IndexError):
+        chart.update([], [], "ok")
+
+
+@pytest.mark.parametrize("make", [lambda c: c.add([0], [1], Lx=10**6), lambda c: c.add([0], [1], Ly=16385),
+                                  lambda c: c.add([0], [1], Lx=1e20, dpi=0.5), lambda c: c.test(Lx=10**6)])
+def test_figures_too_large_to_show_are_refused(chart, sized, make):
+    with pytest.raises(ValueError, match="too large to show"):
+        make(chart)
+    assert sized.winfo_children() == [] and chart.row == 0 and chart.fig == {} and chart.canvas == {}
+    # The largest figure still shown, on this screen's pixel ratio.
+    ratio = max(1.0, sized.winfo_fpixels("1i") / 96)
+    chart.add([0], [1], Lx=int(16384 / ratio) - 1, Ly=10)
+    sized.update()
+    assert 16000 < chart.canvas["$$$0$$$"].get_tk_widget().winfo_reqwidth() <= 16384
+
+
+def test_hostile_arguments_on_a_live_chart(chart, sized):
+    values = [None, 0, -1, 10**100, float("nan"), "", "x" * 10_000, object(), BadStr(), [], {}, ("a", "b"), "\ud800",
+              [NAN], [[1, 2]], ["a", "b"]]
+    for v in values:
+        only_python_errors(lambda: chart.add(v, v), lambda: chart.add([0, 1], v, name=v),
+                           lambda: chart.add([0], [1], Lx=v, Ly=v, dpi=v, name="h"),
+                           lambda: chart.add([0], [1], facecolor=v, line_color=v, bottom=v, ylim=v, invert_xaxis=v),
+                           lambda: chart.update(v, v, v), lambda: chart.update([0], [v], "h"),
+                           lambda: chart.test(v, v, v, v, v, v))
+    sized.update()
+    chart.add([0, 1], [1, 2], name="after")
+    chart.update([0, 1], [2, 1], "after")
+    assert markers(chart.ax["after"]) == [] and chart.ax["after"].lines[0].get_color() == "#1f77b4"
+
+
+def live_objects():
+    import matplotlib.text
+
+    # matplotlib keeps the metrics of every text per renderer in an LRU cache
+    # of 4096 entries: that cache is its own, emptied before each count.
+    matplotlib.text._get_text_metrics_with_cache_impl.cache_clear()
+    gc.collect()
+    return len(gc.get_objects())
+
+
+def test_making_and_destroying_charts_does_not_grow_live_objects(Pandrel, root):
+    import tkinter
+
+    # matplotlib binds two handlers per canvas on the canvas's toplevel and drops
+    # them only with that toplevel: each round has a toplevel of its own.
+    def one_round():
+        top = tkinter.Toplevel(root)
+        holder = tkinter.Frame(top, width=200, height=120)
+        chart = Pandrel.Chart_Matplotlib(holder)
+        chart.add([0, 1, 2], [NAN, 1, 2], invert_xaxis=True, ylim=(0, 3))
+        chart.update([0, 1, 2], [1, 2, NAN], "$$$0$$$")
+        chart.test(Lx=200, Ly=120)
+        for bad in ([], [[0, 1]]):
+            with pytest.raises(Exception):
+                chart.add([0], bad)
+        top.destroy()
+
+    for _ in range(5):
+        one_round()
+    root.update()
+    before = live_objects()
+    for _ in range(30):
+        one_round()
+    root.update()
+    after = live_objects()
+    assert after - before < 30, (before, after)
