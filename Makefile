@@ -44,6 +44,7 @@ run: setup
 bench: setup
 	$(PY) -P bench/bench_pandrel.py
 	$(PY) -P bench/bench_gui.py
+	$(PY) -P bench/bench_map.py
 
 clean:
 	rm -rf build $(VENV)

@@ -288,6 +288,22 @@ py::object parse_file(const hv::Args& a, py::handle self, py::handle data_path) 
     return gpx;
 }
 
+// [getattr(item, name) for item in items]
+py::list attribute_list(py::handle items, const py::str& name) {
+    py::list values;
+    py::iterator it = py::iter(items);
+    while (PyObject* next = PyIter_Next(it.ptr())) {
+        py::object item = py::reinterpret_steal<py::object>(next);
+        PyObject* value = PyObject_GetAttr(item.ptr(), name.ptr());
+        if (value == nullptr) throw py::error_already_set();
+        const int appended = PyList_Append(values.ptr(), value);
+        Py_DECREF(value);
+        if (appended < 0) throw py::error_already_set();
+    }
+    if (PyErr_Occurred()) throw py::error_already_set();
+    return values;
+}
+
 py::object draw_file(const hv::Args& a) {
     py::handle self = a["self"];
     py::handle data_path = a["data_path"];
@@ -304,15 +320,15 @@ py::object draw_file(const hv::Args& a) {
     py::object gpx = parse_file(a, self, data_path);
     py::list paths;
     py::object track_count = a.call("len", gpx.attr("tracks"));
+    const py::str longitude_name("longitude"), latitude_name("latitude");
     std::vector<double> lat, lon;
     bool native = true;
     long i = 0;
     for (py::handle track : gpx.attr("tracks")) {
         for (py::handle segment : track.attr("segments")) {
             py::object points = segment.attr("points");
-            py::list lons, lats;
-            for (py::handle point : points) lons.append(point.attr("longitude"));
-            for (py::handle point : points) lats.append(point.attr("latitude"));
+            py::list lons = attribute_list(points, longitude_name);
+            py::list lats = attribute_list(points, latitude_name);
             const Py_ssize_t n = std::min(PyList_GET_SIZE(lats.ptr()), PyList_GET_SIZE(lons.ptr()));
             py::list path(n);
             for (Py_ssize_t k = 0; k < n; ++k) {
@@ -324,8 +340,9 @@ py::object draw_file(const hv::Args& a) {
                 } else {
                     native = false;
                 }
-                PyList_SET_ITEM(path.ptr(), k,
-                                py::make_tuple(py::handle(y), py::handle(x)).release().ptr());
+                PyObject* pair = PyTuple_Pack(2, y, x);
+                if (pair == nullptr) throw py::error_already_set();
+                PyList_SET_ITEM(path.ptr(), k, pair);
             }
             paths.append(path);
         }
