@@ -188,7 +188,7 @@ def test_function_attributes_behave(Pandrel):
 
 def test_unbuilt_parts_say_so(Pandrel, frame):
     for make in (lambda: Pandrel.Entry_Table(frame), lambda: Pandrel.CTkCalendar(frame),
-                 lambda: Pandrel.Chart_Matplotlib(frame), lambda: Pandrel.Draw_Map(frame)):
+                 lambda: Pandrel.Chart_Matplotlib(frame)):
         with pytest.raises(NotImplementedError, match="is not built yet"):
             make()
 

@@ -53,6 +53,19 @@ def drawn(m):
     return [(p.width, p.path_color, list(p.position_list)) for p in m.map_widget.canvas_path_list]
 
 
+@pytest.fixture(autouse=True)
+def offline(monkeypatch):
+    """Tile downloads fail at once: no test needs them, and a slow name look-up
+    would keep the map's loader threads busy after the map is gone."""
+    import requests
+    import tkintermapview.map_widget
+
+    def no_network(*args, **kwargs):
+        raise requests.exceptions.ConnectionError("offline")
+
+    monkeypatch.setattr(tkintermapview.map_widget.requests, "get", no_network)
+
+
 @pytest.fixture
 def m(Pandrel, frame):
     return Pandrel.Draw_Map(frame)
