@@ -49,5 +49,7 @@ bench: setup
 
 	$(PY) -P bench/bench_chart.py
 
+	$(PY) -P bench/bench_map.py
+
 clean:
 	rm -rf build $(VENV)
