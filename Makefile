@@ -1,12 +1,30 @@
 # Two commands set up and run everything on a fresh machine:
 #   make run    the Tessarim window with the reference host and worker
 #   make test   the test suite
+# and, for one other interpreter:  make test PYTHON=python3.13
+# (its own virtual environment .venv-3.13; the build folder is per wheel tag).
+
+# Plain `make` uses python3 and .venv; an interpreter given by hand gets a
+# virtual environment named after its version, so several live side by side.
+ifeq ($(origin PYTHON),undefined)
+PYTHON  := python3
 VENV    ?= .venv
-PYTHON  ?= python3
+else
+PYVER   := $(shell $(PYTHON) -c 'import sys; print("%d.%d" % sys.version_info[:2])' 2>/dev/null)
+$(if $(PYVER),,$(error $(PYTHON) does not run))
+VENV    ?= .venv-$(PYVER)
+endif
 PY      := $(VENV)/bin/python
 APT_PACKAGES := xvfb xauth fonts-noto-cjk
+# Extras installed with the project, and extra pip arguments for its build.
+EXTRAS  ?= test,check
+BUILD_ARGS ?=
 
-.PHONY: setup system-packages venv build test run bench clean
+# The sanitizer build: its own virtual environment and build folder.
+SANITIZE_VENV ?= .venv-sanitize
+SANITIZE_ARGS := -C build-dir=build/sanitize-{wheel_tag} -C cmake.define.HALVORINE_SANITIZE=ON
+
+.PHONY: setup system-packages venv build test typecheck sanitize run bench clean
 
 setup: system-packages venv build
 
@@ -30,13 +48,35 @@ venv: $(PY)
 	$(PY) -m pip install -q "setuptools>=75" "wheel>=0.44" "scikit-build-core>=0.10" "pybind11>=2.12"
 
 # Builds both extension modules and installs them with the packages into the
-# virtual environment; the build folder is kept, so rebuilds are incremental.
+# virtual environment; the build folder (build/<wheel tag>) is kept, so
+# rebuilds are incremental.
 build: $(PY)
 	@mkdir -p build
-	flock build/.lock $(PY) -m pip install -q --no-build-isolation ".[test]"
+	flock build/.lock $(PY) -m pip install -q --no-build-isolation $(BUILD_ARGS) ".[$(EXTRAS)]"
 
 test: setup
 	$(VENV)/bin/pytest tests
+
+# The stubs against the built modules (stubtest), and README's examples under
+# mypy --strict.
+typecheck: setup
+	$(PY) -P tools/typecheck.py
+
+# Both modules built with AddressSanitizer and UndefinedBehaviorSanitizer, and
+# the suite run with the sanitizer runtime preloaded into the interpreter.
+# Leak detection is off: the interpreter does not free everything at exit.
+# Any report aborts the process, so the run fails.
+sanitize: system-packages
+	@$(MAKE) --no-print-directory venv build VENV=$(SANITIZE_VENV) EXTRAS=test BUILD_ARGS='$(SANITIZE_ARGS)'
+	@asan=$$(gcc -print-file-name=libasan.so); ubsan=$$(gcc -print-file-name=libubsan.so); \
+	for lib in "$$asan" "$$ubsan"; do \
+	  [ -f "$$lib" ] || { echo "sanitizer runtime $$lib not found (gcc -print-file-name)"; exit 1; }; \
+	done; \
+	echo "LD_PRELOAD=$$asan $$ubsan"; \
+	LD_PRELOAD="$$asan $$ubsan" \
+	ASAN_OPTIONS=detect_leaks=0:halt_on_error=1:abort_on_error=1 \
+	UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
+	$(SANITIZE_VENV)/bin/pytest tests
 
 run: setup
 	$(PY) -P -m tessarim   # -P: the installed packages, not the source folders here
@@ -52,4 +92,4 @@ bench: setup
 	$(PY) -P bench/bench_map.py
 
 clean:
-	rm -rf build $(VENV)
+	rm -rf build .venv .venv-* $(VENV)
