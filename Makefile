@@ -24,7 +24,7 @@ BUILD_ARGS ?=
 SANITIZE_VENV ?= .venv-sanitize
 SANITIZE_ARGS := -C build-dir=build/sanitize-{wheel_tag} -C cmake.define.HALVORINE_SANITIZE=ON
 
-.PHONY: setup system-packages venv build test typecheck sanitize run bench clean
+.PHONY: setup system-packages venv build test typecheck sanitize run bench gallery clean
 
 setup: system-packages venv build
 
@@ -86,10 +86,12 @@ bench: setup
 	$(PY) -P bench/bench_calendar.py
 	$(PY) -P bench/bench_gui.py
 	$(PY) -P bench/bench_entry_table.py
-
 	$(PY) -P bench/bench_chart.py
-
 	$(PY) -P bench/bench_map.py
+
+# One PNG per kit widget and one of the window mid-report, in docs/gallery/.
+gallery: setup
+	$(PY) -P tools/gallery.py --out docs/gallery
 
 clean:
 	rm -rf build .venv .venv-* $(VENV)

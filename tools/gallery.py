@@ -88,7 +88,7 @@ def entry_table(kit, frame):
     table = kit.Entry_Table(frame)
     table.add_entry_name("公開號", 150)
     table.add_entry_name("申請日", 110)
-    table.add_entry_name("頁數", 80, state="disabled")
+    table.add_entry_name("頁數", 110, state="disabled")
     table.add_entry_name("狀態", 120, state="disabled")
     table.add_table(6)
     rows = [("TW202301234A", "2023-01-05", 12, "完成"), ("TW202305678A", "2023-02-17", 8, "查無資料"),
@@ -130,10 +130,9 @@ def chart(kit, frame):
 def gpx_map(kit, frame):
     frame.configure(width=760, height=420)
     track = kit.Draw_Map(frame)
-    for name in ("korita-zbevnica.gpx", "cerknicko-jezero.gpx"):
-        path = GPX / name
-        if path.exists():
-            track._draw_gpx(str(path), name == "cerknicko-jezero.gpx")
+    path = GPX / "korita-zbevnica.gpx"
+    if path.exists():
+        track._draw_gpx(str(path), True)
 
 
 WIDGETS = {
