@@ -142,6 +142,22 @@ py::object add_entry_name(const hv::Args& a) {
     return py::none();
 }
 
+// One cell of a column. The first tries the column's options (and is undone
+// when the toolkit refuses one, or when it is too large to show); the others
+// repeat them.
+template <class Make>
+py::object column_cell(py::handle frame, bool& first, const Make& make) {
+    if (!first) return make();
+    py::object cell = hv::make_widget(frame, make);
+    const std::string problem = too_large(cell, "the column's cells");
+    if (!problem.empty()) {
+        cell.attr("destroy")();
+        hv::raise(PyExc_ValueError, problem);
+    }
+    first = false;
+    return cell;
+}
+
 // The cells of one "normal" column: one CTkEntry per row.
 void build_editable(const hv::Args& a, py::handle frame, py::handle record, py::handle cells, py::handle defaults,
                     py::handle rows) {
@@ -154,16 +170,7 @@ void build_editable(const hv::Args& a, py::handle frame, py::handle record, py::
             return make_entry(frame, "placeholder_text"_a = "", "width"_a = width, "height"_a = 30,
                               "corner_radius"_a = 0);
         };
-        // The first cell tries the column's options; the others repeat them.
-        py::object cell = first ? hv::make_widget(frame, make) : make();
-        if (first) {
-            const std::string problem = too_large(cell, "the column's cells");
-            if (!problem.empty()) {
-                cell.attr("destroy")();
-                hv::raise(PyExc_ValueError, problem);
-            }
-            first = false;
-        }
+        py::object cell = column_cell(frame, first, make);
         py::list(py::reinterpret_borrow<py::object>(cells)).append(cell);
         hv::getitem(cells, i).attr("place")("x"_a = x, "y"_a = add(py::int_(30), mul(py::int_(28), i)));
         py::list(py::reinterpret_borrow<py::object>(defaults)).append(py::str(""));
@@ -203,15 +210,7 @@ void build_display_only(const hv::Args& a, py::handle frame, py::handle record, 
             return make_frame(frame, width, "height"_a = 30, "border_width"_a = 2, "corner_radius"_a = 0,
                               "fg_color"_a = "#353638", "border_color"_a = "#53575a");
         };
-        py::object cell = first ? hv::make_widget(frame, make) : make();
-        if (first) {
-            const std::string problem = too_large(cell, "the column's cells");
-            if (!problem.empty()) {
-                cell.attr("destroy")();
-                hv::raise(PyExc_ValueError, problem);
-            }
-            first = false;
-        }
+        py::object cell = column_cell(frame, first, make);
         cell.attr("place")("x"_a = sub(hv::getitem(record, py::int_(2)), py::int_(1)),
                            "y"_a = add(py::int_(30), mul(py::int_(28), i)));
         py::list pair;
