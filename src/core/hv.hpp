@@ -9,6 +9,7 @@
 
 #include <pybind11/pybind11.h>
 
+#include <array>
 #include <initializer_list>
 #include <string>
 #include <utility>
@@ -171,6 +172,16 @@ py::object import_with(py::handle globals, py::handle builtins, py::handle local
 // keeps its meaning; the two need not be each other's negation).
 bool equals(py::handle a, py::handle b);
 bool not_equals(py::handle a, py::handle b);
+
+// a, b, ... = value: exactly n items of an iterable, with the interpreter's
+// messages when there are fewer or more.
+void unpack_into(py::handle value, py::object* out, size_t n);
+template <size_t N>
+std::array<py::object, N> unpack(py::handle value) {
+    std::array<py::object, N> out;
+    unpack_into(value, out.data(), N);
+    return out;
+}
 
 // str(value), container[key] and container[key] = value, as the interpreter does them.
 py::str str(py::handle value);

@@ -71,6 +71,27 @@ py::object import_from(py::handle globals, const char* module, const char* attr)
     return import_with(globals, PyEval_GetBuiltins(), globals, module, attr);
 }
 
+void unpack_into(py::handle value, py::object* out, size_t n) {
+    PyObject* iter = PyObject_GetIter(value.ptr());
+    if (iter == nullptr) throw py::error_already_set();
+    py::object it = py::reinterpret_steal<py::object>(iter);
+    for (size_t i = 0; i < n; ++i) {
+        PyObject* next = PyIter_Next(it.ptr());
+        if (next == nullptr) {
+            if (PyErr_Occurred()) throw py::error_already_set();
+            raise(PyExc_ValueError, "not enough values to unpack (expected " + std::to_string(n) + ", got " +
+                                        std::to_string(i) + ")");
+        }
+        out[i] = py::reinterpret_steal<py::object>(next);
+    }
+    PyObject* extra = PyIter_Next(it.ptr());
+    if (extra != nullptr) {
+        Py_DECREF(extra);
+        raise(PyExc_ValueError, "too many values to unpack (expected " + std::to_string(n) + ")");
+    }
+    if (PyErr_Occurred()) throw py::error_already_set();
+}
+
 bool equals(py::handle a, py::handle b) {
     const int r = PyObject_RichCompareBool(a.ptr(), b.ptr(), Py_EQ);
     if (r < 0) throw py::error_already_set();

@@ -44,30 +44,6 @@ py::object date_key(py::handle year, py::handle month, py::handle day) {
     return steal(PyUnicode_Join(empty.ptr(), parts.ptr()));
 }
 
-// a, b, c = value, with the interpreter's messages.
-std::array<py::object, 3> unpack3(py::handle value) {
-    py::object it = steal(PyObject_GetIter(value.ptr()));
-    std::array<py::object, 3> out;
-    for (size_t i = 0; i < out.size(); ++i) {
-        PyObject* next = PyIter_Next(it.ptr());
-        if (next == nullptr) {
-            if (PyErr_Occurred()) throw py::error_already_set();
-            hv::raise(PyExc_ValueError,
-                      "not enough values to unpack (expected 3, got " + std::to_string(i) + ")");
-        }
-        out[i] = py::reinterpret_steal<py::object>(next);
-    }
-    PyObject* extra = PyIter_Next(it.ptr());
-    if (extra != nullptr) {
-        Py_DECREF(extra);
-        if (PyList_CheckExact(value.ptr()) || PyTuple_CheckExact(value.ptr()))
-            hv::raise(PyExc_ValueError,
-                      "too many values to unpack (expected 3, got " + std::to_string(py::len(value)) + ")");
-        hv::raise(PyExc_ValueError, "too many values to unpack (expected 3)");
-    }
-    if (PyErr_Occurred()) throw py::error_already_set();
-    return out;
-}
 
 // self.<name> += amount
 void add_to(py::handle self, const char* name, py::handle amount) {
@@ -112,7 +88,7 @@ py::object init(const hv::Args& a) {
     self.attr("today") = self.attr("current_date")();
     py::object today = self.attr("today");
     py::object everything = steal(PySlice_New(nullptr, nullptr, nullptr));
-    auto [day, month, year] = unpack3(steal(PyObject_GetItem(today.ptr(), everything.ptr())));
+    auto [day, month, year] = hv::unpack<3>(steal(PyObject_GetItem(today.ptr(), everything.ptr())));
     self.attr("day") = day;
     self.attr("month") = month;
     self.attr("year") = year;
@@ -268,7 +244,7 @@ py::object current_date(const hv::Args& a) {
     py::object now = a.global("datetime").attr("now")();
     py::object text = a.str(now);
     py::object date = hv::getitem(text.attr("split")(), py::int_(0));
-    auto [year, month, day] = unpack3(date.attr("split")("-"));
+    auto [year, month, day] = hv::unpack<3>(date.attr("split")("-"));
     py::object d = a.call("int", day);
     py::object m = a.call("int", month);
     py::object y = a.call("int", year);

@@ -65,26 +65,6 @@ bool on_tk_thread(py::handle self) {
     return tk_thread == PyThread_get_thread_ident();
 }
 
-// width, height = value
-std::pair<py::object, py::object> unpack2(py::handle value) {
-    py::iterator it = py::iter(value);
-    py::object items[2];
-    for (int k = 0; k < 2; ++k) {
-        PyObject* next = PyIter_Next(it.ptr());
-        if (next == nullptr) {
-            if (PyErr_Occurred()) throw py::error_already_set();
-            hv::raise(PyExc_ValueError, "not enough values to unpack (expected 2, got " + std::to_string(k) + ")");
-        }
-        items[k] = py::reinterpret_steal<py::object>(next);
-    }
-    PyObject* extra = PyIter_Next(it.ptr());
-    if (extra != nullptr) {
-        Py_DECREF(extra);
-        hv::raise(PyExc_ValueError, "too many values to unpack (expected 2)");
-    }
-    if (PyErr_Occurred()) throw py::error_already_set();
-    return {items[0], items[1]};
-}
 
 // factor * value / divisor, with Python's numbers (true division).
 py::object scaled(long factor, py::handle value, long divisor) {
@@ -111,7 +91,7 @@ py::object init(const hv::Args& a) {
     self.attr("gpxpy") = gpxpy;
     self.attr("frame") = frame;
 
-    auto [width, height] = unpack2(pyautogui.attr("size")());
+    auto [width, height] = hv::unpack<2>(pyautogui.attr("size")());
     py::object map_width = scaled(750, width, 1920);
     py::object map_height = scaled(400, height, 1080);
     py::object make_map = tkintermapview.attr("TkinterMapView");

@@ -178,25 +178,7 @@ void build_editable(const hv::Args& a, py::handle frame, py::handle record, py::
 }
 
 // (width, height) = pyautogui.size(): the first of exactly two values.
-py::object screen_width(const hv::Args& a) {
-    py::object size = a.global("pyautogui").attr("size")();
-    py::object it = steal(PyObject_GetIter(size.ptr()));
-    py::object values[2];
-    for (int k = 0; k < 2; ++k) {
-        PyObject* next = PyIter_Next(it.ptr());
-        if (next == nullptr) {
-            if (PyErr_Occurred()) throw py::error_already_set();
-            hv::raise(PyExc_ValueError, "not enough values to unpack (expected 2, got " + std::to_string(k) + ")");
-        }
-        values[k] = py::reinterpret_steal<py::object>(next);
-    }
-    if (PyObject* extra = PyIter_Next(it.ptr())) {
-        Py_DECREF(extra);
-        hv::raise(PyExc_ValueError, "too many values to unpack (expected 2)");
-    }
-    if (PyErr_Occurred()) throw py::error_already_set();
-    return values[0];
-}
+py::object screen_width(const hv::Args& a) { return hv::unpack<2>(a.global("pyautogui").attr("size")())[0]; }
 
 // The cells of one "disabled" column: a dark frame holding a label on a StringVar.
 void build_display_only(const hv::Args& a, py::handle frame, py::handle record, py::handle cells,

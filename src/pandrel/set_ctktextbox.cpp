@@ -97,23 +97,8 @@ Triple unpack(py::handle item) {
                 py::reinterpret_borrow<py::object>(PyTuple_GET_ITEM(item.ptr(), 1)),
                 py::reinterpret_borrow<py::object>(PyTuple_GET_ITEM(item.ptr(), 2))};
     }
-    py::object it = checked(PyObject_GetIter(item.ptr()));
-    py::object parts[3];
-    for (int i = 0; i < 3; ++i) {
-        PyObject* next = PyIter_Next(it.ptr());
-        if (next == nullptr) {
-            if (PyErr_Occurred()) throw py::error_already_set();
-            hv::raise(PyExc_ValueError, "not enough values to unpack (expected 3, got " + std::to_string(i) + ")");
-        }
-        parts[i] = py::reinterpret_steal<py::object>(next);
-    }
-    PyObject* extra = PyIter_Next(it.ptr());
-    if (extra != nullptr) {
-        Py_DECREF(extra);
-        hv::raise(PyExc_ValueError, "too many values to unpack (expected 3)");
-    }
-    if (PyErr_Occurred()) throw py::error_already_set();
-    return {std::move(parts[0]), std::move(parts[1]), std::move(parts[2])};
+    auto [text_a, color, text_b] = hv::unpack<3>(item);
+    return {std::move(text_a), std::move(color), std::move(text_b)};
 }
 
 // One match of the segment expression: text_a is text[start:open], the colour
