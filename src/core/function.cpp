@@ -156,9 +156,13 @@ PyObject* fn_vectorcall(PyObject* callable, PyObject* const* args, size_t nargsf
     }
     for (Py_ssize_t i = 0; i < n; ++i) slots[i] = i < nargs ? args[i] : nullptr;
 
-    py::object kwargs;
-    if (!info.varkw.empty()) kwargs = py::reinterpret_steal<py::object>(PyDict_New());
-    if (!info.varkw.empty() && !kwargs) return nullptr;
+    // The references this frame owns while the body runs are `owned`: a daemon
+    // thread may be unwound through it at exit.
+    owned kwargs;
+    if (!info.varkw.empty()) {
+        kwargs = owned(py::reinterpret_steal<py::object>(PyDict_New()));
+        if (!kwargs) return nullptr;
+    }
 
     const Py_ssize_t nkw = kwnames ? PyTuple_GET_SIZE(kwnames) : 0;
     for (Py_ssize_t k = 0; k < nkw; ++k) {
@@ -201,7 +205,8 @@ PyObject* fn_vectorcall(PyObject* callable, PyObject* const* args, size_t nargsf
 
     // Keep the function alive while its body runs, even if the body drops the
     // last other reference (a handler that destroys its own window).
-    py::object keep = py::reinterpret_borrow<py::object>(callable);
+    owned keep = py::reinterpret_borrow<py::object>(callable);
+    KitCall counted;
     PyObject* result = nullptr;
     guard([&] {
         Args bound(f, slots, kwargs.ptr());
@@ -408,24 +413,8 @@ py::object not_built(const Args& a) {
     raise(PyExc_NotImplementedError, a.qualname() + "() is not built yet");
 }
 
-namespace {
-
-// The interned name object of a C string; bodies pass literals, so the table
-// stays as small as the set of names the code uses. Touched only with the GIL.
-PyObject* name_object(const char* name) {
-    static std::unordered_map<const char*, PyObject*> names;
-    auto it = names.find(name);
-    if (it != names.end()) return it->second;
-    PyObject* s = PyUnicode_InternFromString(name);
-    if (s == nullptr) throw py::error_already_set();
-    names.emplace(name, s);  // kept for the life of the process
-    return s;
-}
-
-}  // namespace
-
 py::object Args::global(const char* name) const {
-    PyObject* key = name_object(name);
+    PyObject* key = interned(name);
     PyObject* value = PyDict_GetItemWithError(fn_->globals, key);  // borrowed
     if (value == nullptr && !PyErr_Occurred()) value = PyDict_GetItemWithError(fn_->builtins, key);
     if (value == nullptr) {
@@ -439,7 +428,7 @@ py::object Args::global(const char* name) const {
 py::handle Args::builtins() const { return fn_->builtins; }
 
 py::object Args::str(py::handle value) const {
-    py::object fn = global("str");
+    owned fn = global("str");
     PyObject* result = fn.ptr() == reinterpret_cast<PyObject*>(&PyUnicode_Type) ? PyObject_Str(value.ptr())
                                                                                  : PyObject_CallOneArg(fn.ptr(), value.ptr());
     if (result == nullptr) throw py::error_already_set();
@@ -519,7 +508,7 @@ py::object make_function(FunctionDecl decl, py::handle globals, py::object state
     // else the builtins of the code that makes the function.
     py::object builtins;
     {
-        PyObject* b = PyDict_GetItemWithError(globals.ptr(), name_object("__builtins__"));
+        PyObject* b = PyDict_GetItemWithError(globals.ptr(), interned("__builtins__"));
         if (b == nullptr && PyErr_Occurred()) throw py::error_already_set();
         if (b != nullptr && PyModule_Check(b)) b = PyModule_GetDict(b);
         if (b == nullptr || !PyDict_Check(b)) b = PyEval_GetBuiltins();

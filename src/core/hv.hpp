@@ -9,6 +9,10 @@
 
 #include <pybind11/pybind11.h>
 
+#if defined(__GLIBCXX__)
+#include <cxxabi.h>
+#endif
+
 #include <array>
 #include <initializer_list>
 #include <string>
@@ -135,23 +139,119 @@ private:
     py::object class_cell_;
 };
 
+// Sets the Python exception that matches the C++ exception being handled.
+void translate_current_exception();
+
+// How CPython ends a daemon thread that asks for the GIL back once the
+// interpreter is shutting down: pthread_exit, which unwinds the thread's stack
+// with abi::__forced_unwind. A catch-all that keeps it aborts the process
+// ("FATAL: exception not rethrown"), and so does a noexcept frame it meets, so
+// every catch-all starts with this clause, and no function between a call into
+// the interpreter and the thread's start is noexcept.
+#if defined(__GLIBCXX__)
+#define HV_LET_FORCED_UNWIND_PASS \
+    catch (abi::__forced_unwind&) { throw; }
+#else
+#define HV_LET_FORCED_UNWIND_PASS
+#endif
+
 // Runs `fn` and turns any C++ exception into the matching Python exception.
 // Returns false when an exception is now set.
 template <class Fn>
-bool guard(Fn&& fn) noexcept;
-
-void translate_current_exception() noexcept;
-
-template <class Fn>
-bool guard(Fn&& fn) noexcept {
+bool guard(Fn&& fn) {
     try {
         fn();
         return true;
-    } catch (...) {
+    }
+    HV_LET_FORCED_UNWIND_PASS
+    catch (...) {
         translate_current_exception();
         return false;
     }
 }
+
+// ---- Kit calls on daemon threads at exit ------------------------------------
+//
+// Once the interpreter has begun to shut down, a daemon thread that wants the
+// GIL back is unwound (above) without getting it. A kit frame unwound that way
+// would drop its references without the GIL: freeing objects under the feet of
+// the finalizing interpreter crashes it. Two defences keep such frames off the
+// stack of an unwound thread:
+// - At exit (an atexit callback, which runs before daemon threads are ended)
+//   the exiting thread waits, with the GIL released and for at most
+//   exit_wait_ms, until no other thread is inside a kit call; a thread that
+//   enters a kit call from then on parks for good instead of running it.
+// - Code that runs on a daemon thread for long by design (the map's drawing
+//   thread) holds only `owned` references and calls the interpreter through
+//   call(), call_method() and getattr(), so it may be unwound anywhere; it says
+//   so with an ExitSafeCall, and the wait does not count it.
+
+constexpr int exit_wait_ms = 1500;
+
+// Counts the running thread as inside a kit call while it lives (every
+// Python-level function of the core makes one); parks the thread for good
+// when the interpreter is exiting and this is not the exiting thread.
+class KitCall {
+public:
+    KitCall();
+    ~KitCall();
+    KitCall(const KitCall&) = delete;
+    KitCall& operator=(const KitCall&) = delete;
+};
+
+// Marks the running kit call as one that may be unwound at exit, for as long
+// as it lives: only `owned` references in its frames.
+class ExitSafeCall {
+public:
+    ExitSafeCall();
+    ~ExitSafeCall();
+    ExitSafeCall(const ExitSafeCall&) = delete;
+    ExitSafeCall& operator=(const ExitSafeCall&) = delete;
+
+private:
+    int outer_;
+};
+
+// Registers the wait at exit, once per process.
+void install_exit_wait();
+
+// A reference that is dropped only by the thread state that took it, holding
+// the GIL: a thread unwound at exit leaks it instead.
+class owned : public py::object {
+public:
+    owned() = default;
+    owned(py::object o);  // NOLINT(google-explicit-constructor)
+    owned(owned&& other) noexcept = default;
+    owned& operator=(owned&& other) noexcept;
+    owned(const owned&) = delete;
+    owned& operator=(const owned&) = delete;
+    ~owned();
+    // A new reference from the C API; throws the set error on NULL.
+    static owned steal(PyObject* p);
+
+private:
+    PyThreadState* taker_ = nullptr;
+};
+
+// One keyword argument of call() and call_method().
+struct Kw {
+    const char* name;
+    py::handle value;
+};
+
+// callable(*args, **kwargs), obj.name(*args, **kwargs) and obj.name, keeping
+// nothing in C++ frames during the call but borrowed handles and `owned`
+// references (pybind11's calls keep an argument tuple and the bound method).
+owned call(py::handle callable, std::initializer_list<py::handle> args = {}, std::initializer_list<Kw> kwargs = {});
+owned call_method(py::handle obj, const char* name, std::initializer_list<py::handle> args = {},
+                  std::initializer_list<Kw> kwargs = {});
+owned getattr(py::handle obj, const char* name);
+// Python's truth test.
+bool truth(py::handle value);
+
+// The interned string object of a name the code spells out; kept for the life
+// of the process. Needs the GIL.
+PyObject* interned(const char* name);
 
 // Raises KeyError(key) in the interpreter's own form.
 [[noreturn]] void raise_key_error(py::handle key);
@@ -190,7 +290,7 @@ void setitem(py::handle container, py::handle key, py::handle value);
 
 
 // The exec step of a multi-phase module: runs `body` with the module and its dict.
-int exec_module(PyObject* module, void (*body)(py::module_ m, py::dict globals)) noexcept;
+int exec_module(PyObject* module, void (*body)(py::module_ m, py::dict globals));
 
 // The definition of a multi-phase module (no docstring, no state) whose exec
 // step runs Body; the loader names the module as it is imported, so one

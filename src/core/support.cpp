@@ -6,10 +6,12 @@
 
 namespace hv {
 
-void translate_current_exception() noexcept {
+void translate_current_exception() {
     try {
         throw;
-    } catch (py::error_already_set& e) {
+    }
+    HV_LET_FORCED_UNWIND_PASS
+    catch (py::error_already_set& e) {
         e.restore();
     } catch (py::builtin_exception& e) {
         e.set_error();
@@ -120,10 +122,11 @@ void setitem(py::handle container, py::handle key, py::handle value) {
     if (PyObject_SetItem(container.ptr(), key.ptr(), value.ptr()) < 0) throw py::error_already_set();
 }
 
-int exec_module(PyObject* module, void (*body)(py::module_ m, py::dict globals)) noexcept {
+int exec_module(PyObject* module, void (*body)(py::module_ m, py::dict globals)) {
     const bool ok = guard([&] {
         py::module_ m = py::reinterpret_borrow<py::module_>(module);
         body(m, py::reinterpret_borrow<py::dict>(PyModule_GetDict(module)));
+        install_exit_wait();
     });
     return ok ? 0 : -1;
 }

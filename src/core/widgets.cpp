@@ -49,20 +49,22 @@ std::string oversize(py::handle widget) {
     return std::to_string(width) + " x " + std::to_string(height) + " pixels";
 }
 
-py::object child_names(py::handle parent) noexcept {
+py::object child_names(py::handle parent) {
     try {
         py::object children = children_of(parent);
         if (children.is_none()) return children;
         PyObject* names = PyFrozenSet_New(children.ptr());
         if (names == nullptr) throw py::error_already_set();
         return py::reinterpret_steal<py::object>(names);
-    } catch (...) {
+    }
+    HV_LET_FORCED_UNWIND_PASS
+    catch (...) {
         PyErr_Clear();
         return py::none();
     }
 }
 
-void destroy_new_children(py::handle parent, py::handle before) noexcept {
+void destroy_new_children(py::handle parent, py::handle before) {
     try {
         if (before.is_none()) return;
         py::object children = children_of(parent);
@@ -81,7 +83,9 @@ void destroy_new_children(py::handle parent, py::handle before) noexcept {
             }
             destroy_child(py::reinterpret_borrow<py::object>(child));
         }
-    } catch (...) {
+    }
+    HV_LET_FORCED_UNWIND_PASS
+    catch (...) {
         PyErr_Clear();
     }
 }

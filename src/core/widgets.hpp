@@ -24,12 +24,12 @@ std::string oversize(py::handle widget);
 
 // The names of the Tk children of `parent` now, or None when it has none to
 // name (not a Tk widget). Never raises.
-py::object child_names(py::handle parent) noexcept;
+py::object child_names(py::handle parent);
 
 // Destroys every Tk child of `parent` whose name is not in `before`: with its
 // own destroy() when that works, else with the nearest base class's. Never
 // raises; what cannot be destroyed stays.
-void destroy_new_children(py::handle parent, py::handle before) noexcept;
+void destroy_new_children(py::handle parent, py::handle before);
 
 // Calls `make`, which creates a widget in `parent`, and returns the widget.
 // A customtkinter widget whose constructor fails (an option value it refuses)
@@ -42,7 +42,9 @@ py::object make_widget(py::handle parent, Make&& make) {
     py::object before = child_names(parent);
     try {
         return make();
-    } catch (...) {
+    }
+    HV_LET_FORCED_UNWIND_PASS
+    catch (...) {
         destroy_new_children(parent, before);
         throw;
     }
