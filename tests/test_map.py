@@ -2,6 +2,7 @@
 thread), fitting the view, and clearing while a file is being drawn."""
 import gc
 import json
+import os
 import subprocess
 import sys
 import threading
@@ -182,80 +183,178 @@ def test_tk_thread_draw_waits_for_the_lock_without_blocking(m, tmp_path, root, c
     run_loop(root, lambda: drawn(m) == [], 5)  # the clear came after the draw, by order
 
 
-CHILD = r"""
-import json, sys, threading, time, tkinter
+# Threads meet Tk in child processes, each with a time-out: a crash, an abort
+# or a freeze fails one test and never the suite. Each script prints one JSON
+# line of findings last.
+PREAMBLE = r"""
+import json, sys, threading, time
 from tessarim.display import ensure_display
 screen = ensure_display()
 import customtkinter
 from Halvorine通用模組.Pandrel import Pandrel
 root = customtkinter.CTk()
-m = Pandrel.Draw_Map(root)
-m.map_widget.tile_server = "http://127.0.0.1:9/{z}/{x}/{y}.png"
+def new_map(parent):
+    m = Pandrel.Draw_Map(parent)
+    m.map_widget.tile_server = "http://127.0.0.1:9/{z}/{x}/{y}.png"  # offline: tiles fail at once
+    return m
+def when(ready, then):
+    then() if ready() else root.after(1, when, ready, then)
 result = {}
-def clear():
-    if not m.lock_draw_line.locked():
-        root.after(1, clear)
-        return
-    result["mid_draw"] = len(m.map_widget.canvas_path_list)
-    t = time.monotonic()
-    m.delete_all_path()
-    result["clear_took"] = time.monotonic() - t
-    watch()
-def watch():
-    if len(threading.enumerate()) <= base and not m.lock_draw_line.locked():
-        root.after(50, root.quit)
-    else:
-        root.after(1, watch)
-base = len(threading.enumerate())
-m.draw_gpx(sys.argv[1])
-root.after(1, clear)
+"""
+
+# A clear on the Tk thread while a file is drawn returns at once and removes
+# the paths once the file is on the map; with make_on_helper the map is made
+# on another thread than Tk's.
+CLEAR_DURING_DRAW = PREAMBLE + r"""
+holder = {}
+def start():
+    m = holder["m"]
+    base = threading.active_count()
+    m.draw_gpx(sys.argv[1])
+    def clear():
+        result["mid_draw"] = len(m.map_widget.canvas_path_list)
+        t = time.monotonic()
+        m.delete_all_path()
+        result["clear_took"] = time.monotonic() - t
+        when(lambda: threading.active_count() <= base and not m.lock_draw_line.locked(), root.quit)
+    when(m.lock_draw_line.locked, clear)
+if sys.argv[2] == "make_on_helper":
+    helper = threading.Thread(target=lambda: holder.update(m=new_map(root)), daemon=True)
+    root.after(1, helper.start)
+    when(lambda: "m" in holder, start)
+else:
+    holder["m"] = new_map(root)
+    root.after(1, start)
 root.mainloop()
 root.update()
-result["left"] = len(m.map_widget.canvas_path_list)
+result["left"] = len(holder["m"].map_widget.canvas_path_list)
 print(json.dumps(result))
 """
 
+# Concurrent draws that each fit the view.
+CONCURRENT = PREAMBLE + r"""
+m = new_map(root)
+base = threading.active_count()
+for path in sys.argv[1:]:
+    m.draw_gpx(path, adapt_sizes=True)
+when(lambda: threading.active_count() <= base and not m.lock_draw_line.locked(), root.quit)
+root.mainloop()
+w = m.map_widget
+result.update(paths=len(w.canvas_path_list), zoom=w.zoom, last_zoom=w.last_zoom, locked=m.lock_draw_line.locked(),
+              columns=len(w.canvas_tile_array), threads=threading.active_count() - base)
+print(json.dumps(result))
+"""
 
-# The same drawing thread written in plain Python, with no kit code at all.
-PLAIN = r"""
-import sys, threading
-from tessarim.display import ensure_display
-screen = ensure_display()
-import customtkinter, gpxpy, tkintermapview
-root = customtkinter.CTk()
-mw = tkintermapview.TkinterMapView(root, width=750, height=400, corner_radius=0)
-mw.grid(row=0, column=0)
-mw.tile_server = "http://127.0.0.1:9/{z}/{x}/{y}.png"
-def draw():
-    with open(sys.argv[1], encoding="utf-8") as f:
-        g = gpxpy.parse(f)
-    for s in (s for t in g.tracks for s in t.segments):
-        mw.set_path([(p.latitude, p.longitude) for p in s.points], width=3, color="#2894FF")
-t = threading.Thread(target=draw, daemon=True)
-t.start()
-def watch():
-    root.after(50, root.quit) if not t.is_alive() else root.after(1, watch)
-root.after(1, watch)
+# The map's window destroyed while a file is drawn: the drawing thread ends.
+DESTROYED = PREAMBLE + r"""
+window = customtkinter.CTkFrame(root)
+window.grid()
+m = new_map(window)
+m.draw_gpx(sys.argv[1])
+drawer = [t for t in threading.enumerate() if t.daemon and t.is_alive()][-1]
+def destroy():
+    result["mid_draw"] = len(m.map_widget.canvas_path_list)
+    window.destroy()
+    when(lambda: not drawer.is_alive(), root.quit)
+when(m.lock_draw_line.locked, destroy)
+root.mainloop()
+result.update(locked=m.lock_draw_line.locked(), alive=drawer.is_alive())
+print(json.dumps(result))
+"""
+
+# The program ends while a kit call runs on a daemon thread.
+EXIT_WHILE_DRAWING = PREAMBLE + r"""
+m = new_map(root)
+m.draw_gpx(sys.argv[1], adapt_sizes=True)
+drawer = [t for t in threading.enumerate() if t.daemon and t.is_alive()][-1]
+def end():
+    print(json.dumps({"drawing": drawer.is_alive()}), flush=True)
+    root.destroy()
+root.after(300, end)
+root.mainloop()
+"""
+
+EXIT_WHILE_CHARTING = PREAMBLE + r"""
+frame = customtkinter.CTkFrame(root, width=300, height=200)
+frame.grid()
+charts = Pandrel.Chart_Matplotlib(frame)
+x = list(range(2000))
+charts.add(x, [i % 7 for i in x], name="a")
+updates = [0]
+def loop():
+    while True:
+        updates[0] += 1
+        charts.update(x, [(i * updates[0]) % 11 for i in x], "a")
+root.after(1, threading.Thread(target=loop, daemon=True).start)
+def end():
+    print(json.dumps({"updates": updates[0]}), flush=True)
+    root.destroy()
+root.after(700, end)
 root.mainloop()
 """
 
 
-def test_clear_on_the_tk_thread_during_a_draw_does_not_freeze(tmp_path):
-    seg = [(45 + k * 1e-4, 14 + k * 1e-4) for k in range(400)]
-    path = write_gpx(tmp_path, [[seg] * 10 for _ in range(20)])
-    # CPython 3.12.1's tkinter crashes (SIGSEGV in create_line) when another
-    # thread draws this much through the main loop, kit or no kit: there the
-    # interpreter, not the map, is what fails.
-    plain = subprocess.run([sys.executable, "-P", "-c", PLAIN, path], capture_output=True, text=True, timeout=60,
-                           cwd=tmp_path)
-    if plain.returncode < 0:
-        pytest.skip(f"this interpreter's tkinter crashes on another thread's drawing (signal {-plain.returncode})")
-    child = subprocess.run([sys.executable, "-P", "-c", CHILD, path], capture_output=True, text=True, timeout=60,
-                           cwd=tmp_path)
+def run_child(script, *args, malloc=None, timeout=90):
+    """Runs a script in a new interpreter; its findings and exit status."""
+    env = dict(os.environ)
+    if malloc:
+        env["PYTHONMALLOC"] = malloc
+    child = subprocess.run([sys.executable, "-P", "-c", script, *map(str, args)], capture_output=True, text=True,
+                           timeout=timeout, env=env)
+    lines = child.stdout.splitlines()
+    found = json.loads(lines[-1]) if lines and lines[-1].startswith("{") else None
+    return child, found, lines
+
+
+@pytest.fixture(scope="module")
+def long_track(tmp_path_factory):
+    """100 segments of 1,000 points: seconds to parse, many slices to draw."""
+    seg = [(45 + k * 1e-5, 14 + (k % 97) * 1e-4) for k in range(1000)]
+    return write_gpx(tmp_path_factory.mktemp("long"), [[seg] * 100])
+
+
+# The threaded cases once more with the interpreter's debug allocator, which
+# stops the process when memory is touched without the GIL.
+MALLOC = [None, "debug"]
+
+
+@pytest.mark.parametrize("malloc", MALLOC)
+@pytest.mark.parametrize("where", ["made_on_tk_thread", "make_on_helper"])
+def test_clear_on_the_tk_thread_during_a_draw_does_not_freeze(long_track, where, malloc):
+    child, result, _ = run_child(CLEAR_DURING_DRAW, long_track, where, malloc=malloc)
     assert child.returncode == 0, child.stderr
-    result = json.loads(child.stdout.splitlines()[-1])
-    assert result["mid_draw"] < 200 and result["clear_took"] < 0.1, result
+    assert result["mid_draw"] < 100 and result["clear_took"] < 0.1, result
     assert result["left"] == 0, result  # removed once the file was on the map
+
+
+@pytest.mark.parametrize("malloc", MALLOC)
+def test_concurrent_fitting_draws_draw_every_file(malloc):
+    files = [GPX / "korita-zbevnica.gpx", GPX / "cerknicko-jezero.gpx"] * 4
+    if not all(f.exists() for f in files):
+        pytest.skip("shared GPX files missing")
+    child, result, lines = run_child(CONCURRENT, *files, malloc=malloc)
+    assert child.returncode == 0 and "Traceback" not in child.stderr, child.stderr
+    assert sum(line.startswith("已匯入 --> ") for line in lines) == 8
+    assert result["paths"] == 4 * 3 + 4 * 7 and not result["locked"] and result["threads"] == 0, result
+    # the last fit wins, and the tile grid follows the view
+    last = [line for line in lines if line.startswith("適應大小")][-1]
+    assert last.endswith(f"層級({result['zoom']})") and result["last_zoom"] == result["zoom"], (last, result)
+    assert result["columns"] < 20, result
+
+
+@pytest.mark.parametrize("malloc", MALLOC)
+def test_destroying_the_window_mid_draw_ends_the_drawing_thread(long_track, malloc):
+    child, result, _ = run_child(DESTROYED, long_track, malloc=malloc)
+    assert child.returncode == 0, child.stderr
+    assert result["mid_draw"] < 100 and not result["alive"] and not result["locked"], result
+
+
+@pytest.mark.parametrize("script, under_way", [(EXIT_WHILE_DRAWING, "drawing"), (EXIT_WHILE_CHARTING, "updates")],
+                         ids=["map", "chart"])
+def test_exit_while_a_kit_call_runs_on_a_daemon_thread(long_track, script, under_way):
+    child, result, _ = run_child(script, long_track)
+    assert child.returncode == 0, (child.returncode, child.stderr[-2000:])
+    assert result[under_way], result  # the kit call was under way at exit
 
 
 def test_hostile_arguments_and_no_growth(m, tmp_path, root, capsys, monkeypatch):

@@ -1,16 +1,26 @@
 // Draw_Map: a slippy map that draws the tracks of GPX files as paths.
 //
-// draw_gpx parses and draws on a daemon thread; lock_draw_line keeps the
-// drawing of one file's paths and the clearing of all paths apart. The Tk
-// thread (the one that made the map) never waits for that lock: tkinter runs
-// another thread's map calls on the Tk thread and waits for them, so a Tk
-// thread blocked on the lock while a drawing thread holds it would freeze the
-// window for good. On the Tk thread, a clear or a drawing step that finds the
-// lock busy is retried from the event loop until the lock is free.
+// Threads. The map is driven only from the thread its Tcl interpreter runs on
+// (the Tk thread; the map asks Tcl which one that is, whichever thread made
+// the map). draw_gpx starts a daemon thread that reads and parses the file,
+// builds the paths and computes the view fit, and makes no Tk call: it queues
+// the file for the map and waits until the file is on the map, or the map is
+// destroyed. The queue is worked off on the Tk thread by the map's pump, an
+// `after` callback that runs as long as the map lives: for each file it takes
+// lock_draw_line without waiting (busy: a later turn tries again), fits the
+// view when asked, and puts the paths on the map in slices of about 15 ms,
+// keeping the lock across the slices and releasing it on every way out. So the
+// event loop keeps running, fits of concurrent draws never overlap (the last
+// one wins) and every file is drawn.
 //
-// The drawing thread holds the GIL only while it touches Python objects: the
-// coordinates are copied once into plain vectors, and the view fit runs over
-// them with the GIL released.
+// On the Tk thread itself, _draw_gpx and delete_all_path work at once when
+// nothing is queued and the lock is free, and queue their work otherwise: the
+// Tk thread never waits. delete_all_path from another thread queues the clear
+// and waits for it, so it waits for the file being drawn.
+//
+// A drawing thread may be ended at exit anywhere (see hv::ExitSafeCall): the
+// code it runs holds only hv::owned references and calls the interpreter
+// through hv::call and its kin.
 #include "kit.hpp"
 
 #include "../core/widgets.hpp"
@@ -18,53 +28,532 @@
 #include <pythread.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
+#include <optional>
 #include <vector>
 
 namespace pandrel {
 namespace {
 
-constexpr int retry_ms = 5;  // how soon a deferred clear or drawing step tries again
+using hv::owned;
+using Clock = std::chrono::steady_clock;
 
-bool truth(py::handle value) {
-    const int t = PyObject_IsTrue(value.ptr());
-    if (t < 0) throw py::error_already_set();
-    return t != 0;
+constexpr int idle_ms = 10;   // how often an idle pump looks at the queue
+constexpr int again_ms = 1;   // the next turn, when a file is half drawn
+constexpr int retry_ms = 5;   // the next turn, when the lock was busy
+constexpr auto slice = std::chrono::milliseconds(15);  // the drawing of one turn
+
+// ---- Dicts with fixed keys -------------------------------------------------
+//
+// The painter, one per Draw_Map object: "map" the map widget, "tk_thread" the
+// thread Tcl runs on, "jobs" the queue (a list; the first job is the one being
+// worked on), "gone" whether the map was destroyed, "pump" the pump callback
+// and "after" the id of its next turn.
+//
+// A job: "self" the Draw_Map object, "paths" a file's paths (None: a clear),
+// "fit" (latitude, longitude, zoom) or None, "data_path", "next" the index of
+// the next path to draw, "started" whether it holds lock_draw_line, "signal"
+// a lock its waiter blocks on (None: nobody waits) and "error" what it failed
+// with, for the waiter.
+
+py::handle item(py::handle dict, const char* key) {
+    PyObject* value = PyDict_GetItemWithError(dict.ptr(), hv::interned(key));  // borrowed
+    if (value == nullptr) {
+        if (!PyErr_Occurred()) PyErr_SetObject(PyExc_KeyError, hv::interned(key));
+        throw py::error_already_set();
+    }
+    return value;
 }
 
-// The thread each map was made on, by Draw_Map object (weakly, so an entry goes
-// with its object). Kept for the life of the process, touched only with the GIL.
-py::object& tk_threads() {
-    static py::object* threads = new py::object(py::module_::import("weakref").attr("WeakKeyDictionary")());
-    return *threads;
+void set(py::handle dict, const char* key, py::handle value) {
+    if (PyDict_SetItem(dict.ptr(), hv::interned(key), value.ptr()) < 0) throw py::error_already_set();
 }
 
-void remember_tk_thread(py::handle self) {
-    try {
-        tk_threads()[self] = py::int_(PyThread_get_thread_ident());
-    } catch (py::error_already_set&) {
-        // an object that cannot be weakly referenced: the main thread stands in
-    }
+void append(py::handle list, py::handle value) {
+    if (PyList_Append(list.ptr(), value.ptr()) < 0) throw py::error_already_set();
 }
 
-// Whether the running thread is the map's Tk thread (the main thread for an
-// object whose map this class did not make).
-bool on_tk_thread(py::handle self) {
-    py::object known = py::none();
-    try {
-        known = tk_threads().attr("get")(self);
-    } catch (py::error_already_set&) {
-        // not weakly referable: never one of ours
-    }
-    unsigned long tk_thread = 0;
-    if (known.is_none()) {
-        tk_thread = py::module_::import("threading").attr("main_thread")().attr("ident").cast<unsigned long>();
-    } else {
-        tk_thread = known.cast<unsigned long>();
-    }
+owned new_job(py::handle self, py::handle paths, py::handle fit, py::handle data_path) {
+    owned job = owned::steal(PyDict_New());
+    set(job, "self", self);
+    set(job, "paths", paths);
+    set(job, "fit", fit);
+    set(job, "data_path", data_path);
+    set(job, "next", py::int_(0));
+    set(job, "started", Py_False);
+    set(job, "signal", Py_None);
+    set(job, "error", Py_None);
+    return job;
+}
+
+// ---- The painter -----------------------------------------------------------
+
+// Draw_Map object -> painter (weakly, so an entry goes with its object). Kept
+// for the life of the process, touched only with the GIL.
+py::handle painters() {
+    static PyObject* painters = py::module_::import("weakref").attr("WeakKeyDictionary")().release().ptr();
+    return painters;
+}
+
+bool on_tk_thread(py::handle painter) {
+    const unsigned long tk_thread = PyLong_AsUnsignedLong(item(painter, "tk_thread").ptr());
+    if (PyErr_Occurred()) throw py::error_already_set();
     return tk_thread == PyThread_get_thread_ident();
 }
 
+void schedule(py::handle painter, int ms) {
+    set(painter, "after", item(painter, "map").attr("after")(ms, item(painter, "pump")));
+}
+
+py::object record_thread(const hv::Args& a) {
+    hv::setitem(a.state(), py::int_(0), py::int_(PyThread_get_thread_ident()));
+    return py::none();
+}
+
+// The thread the map's Tcl interpreter runs on: a command of ours, run by Tcl,
+// notes the thread it runs on.
+py::object tk_thread_of(const hv::Args& a, py::handle map) {
+    py::list seen(1);
+    seen[0] = py::none();
+    py::object record = hv::make_function(
+        {"record_thread", a.qualname() + ".<locals>.record_thread", {}, record_thread}, a.globals(), seen);
+    py::object name = map.attr("register")(record);
+    map.attr("tk").attr("call")(name);
+    map.attr("deletecommand")(name);
+    if (seen[0].is_none()) hv::raise(PyExc_RuntimeError, "the map's Tcl interpreter did not run the thread check");
+    return seen[0];
+}
+
+py::object pump(const hv::Args& a);
+py::object on_destroy(const hv::Args& a);
+
+owned make_painter(const hv::Args& a, py::handle self) {
+    py::object map = self.attr("map_widget");
+    py::object tk_thread = tk_thread_of(a, map);
+    py::object known = painters().attr("get")(self);
+    if (!known.is_none()) return known;  // another thread made it meanwhile
+    py::dict painter;
+    painter["map"] = map;
+    painter["tk_thread"] = tk_thread;
+    painter["jobs"] = py::list();
+    painter["gone"] = py::bool_(false);
+    painter["after"] = py::none();
+    painter["pump"] = hv::make_function({"pump", a.qualname() + ".<locals>.pump", {}, pump}, a.globals(), painter);
+    hv::setitem(painters(), self, painter);
+    py::object destroyed = hv::make_function(
+        {"map_destroyed", a.qualname() + ".<locals>.map_destroyed", {"event"}, on_destroy}, a.globals(), painter);
+    map.attr("bind")("<Destroy>", destroyed, "+");
+    schedule(painter, idle_ms);
+    return owned(std::move(painter));
+}
+
+owned painter_of(const hv::Args& a, py::handle self) {
+    owned found = hv::call_method(painters(), "get", {self});
+    if (!found.is_none()) return found;
+    return make_painter(a, self);  // a Draw_Map whose map this class did not make
+}
+
+// ---- Jobs, on the Tk thread ------------------------------------------------
+
+enum class Turn { done, blocked, unfinished };
+
+void fit_view(const hv::Args& a, py::handle self, py::handle fit) {
+    auto [lat, lon, zoom] = hv::unpack<3>(fit);
+    py::object map = self.attr("map_widget");
+    map.attr("set_position")(lat, lon);
+    map.attr("set_zoom")(zoom);
+    a.print({py::str("適應大小 座標(") + a.str(lon) + py::str(", ") + a.str(lat) + py::str(") 層級(") + a.str(zoom) +
+             py::str(")")});
+}
+
+// Fits the view (when the job was just started) and draws paths until the
+// deadline; true when paths are left for a later turn.
+bool work(const hv::Args& a, py::handle job, bool fresh, std::optional<Clock::time_point> deadline) {
+    py::handle self = item(job, "self");
+    py::handle paths = item(job, "paths");
+    if (paths.is_none()) {
+        self.attr("map_widget").attr("delete_all_path")();
+        return false;
+    }
+    if (fresh && !item(job, "fit").is_none()) fit_view(a, self, item(job, "fit"));
+    py::object set_path = self.attr("map_widget").attr("set_path");
+    const Py_ssize_t count = PyList_GET_SIZE(paths.ptr());
+    for (Py_ssize_t i = item(job, "next").cast<Py_ssize_t>(); i < count;) {
+        py::handle path = PyList_GET_ITEM(paths.ptr(), i++);
+        // The map refuses a line of fewer than two points, and the paths after
+        // it would be lost with it.
+        if (PyList_GET_SIZE(path.ptr()) >= 2) set_path(path, "width"_a = 3, "color"_a = "#2894FF");
+        if (deadline && i < count && Clock::now() >= *deadline) {
+            set(job, "next", py::int_(i));
+            return true;
+        }
+    }
+    return false;
+}
+
+// The end of a job, done or failed: the lock free, the job out of the queue,
+// the line printed, the waiter woken with the failure; with nobody waiting,
+// the failure goes on to the caller.
+void end_job(const hv::Args& a, py::handle painter, py::handle job, std::optional<py::error_already_set> failure) {
+    py::handle self = item(job, "self");
+    set(job, "started", Py_False);
+    try {
+        self.attr("lock_draw_line").attr("release")();
+    } catch (py::error_already_set& e) {
+        if (!failure) failure = e;
+    }
+    py::handle jobs = item(painter, "jobs");
+    if (PyList_GET_SIZE(jobs.ptr()) > 0 && PyList_GET_ITEM(jobs.ptr(), 0) == job.ptr() &&
+        PySequence_DelItem(jobs.ptr(), 0) < 0)
+        throw py::error_already_set();
+    if (!failure && !item(job, "paths").is_none()) {
+        try {
+            a.print({py::str("已匯入 --> ") + a.str(item(job, "data_path"))});
+        } catch (py::error_already_set& e) {
+            failure = e;
+        }
+    }
+    py::handle signal = item(job, "signal");
+    if (signal.is_none()) {
+        if (failure) throw *failure;
+        return;
+    }
+    if (failure) set(job, "error", failure->value());
+    signal.attr("release")();
+}
+
+// One turn of a job: the lock taken without waiting (or not: blocked), the
+// work up to the deadline, and its end.
+Turn step(const hv::Args& a, py::handle painter, py::handle job, std::optional<Clock::time_point> deadline) {
+    py::handle self = item(job, "self");
+    bool fresh = false;
+    if (!hv::truth(item(job, "started"))) {
+        if (!hv::truth(self.attr("lock_draw_line").attr("acquire")(false))) return Turn::blocked;
+        set(job, "started", Py_True);
+        fresh = true;
+    }
+    std::optional<py::error_already_set> failure;
+    try {
+        if (work(a, job, fresh, deadline)) return Turn::unfinished;
+    } catch (py::error_already_set& e) {
+        failure = e;
+    }
+    end_job(a, painter, job, std::move(failure));
+    return Turn::done;
+}
+
+// A job of the Tk thread: at once when nothing is queued before it, else after
+// the queued ones, in order. On a destroyed map it runs at once, and a job
+// that finds the lock busy there is dropped (no pump will come back to it).
+void run_on_tk_thread(const hv::Args& a, py::handle painter, py::handle job) {
+    if (!hv::truth(item(painter, "gone"))) {
+        py::handle jobs = item(painter, "jobs");
+        const bool idle = PyList_GET_SIZE(jobs.ptr()) == 0;
+        append(jobs, job);
+        if (!idle) return;
+    }
+    step(a, painter, job, std::nullopt);
+}
+
+// Works off the queue for one slice; when to come back, if at all.
+std::optional<int> work_off(const hv::Args& a, py::handle painter) {
+    const auto deadline = Clock::now() + slice;
+    py::handle jobs = item(painter, "jobs");
+    while (PyList_GET_SIZE(jobs.ptr()) > 0) {
+        py::object job = py::reinterpret_borrow<py::object>(PyList_GET_ITEM(jobs.ptr(), 0));
+        switch (step(a, painter, job, deadline)) {
+            case Turn::blocked:
+                return retry_ms;
+            case Turn::unfinished:
+                return again_ms;
+            case Turn::done:
+                break;
+        }
+        if (Clock::now() >= deadline) return again_ms;
+    }
+    return std::nullopt;
+}
+
+// The pump: one turn now, the next one scheduled, also after a failure (which
+// then goes on to tkinter's report of callback errors).
+py::object pump(const hv::Args& a) {
+    py::handle painter = a.state();
+    set(painter, "after", Py_None);
+    if (hv::truth(item(painter, "gone"))) return py::none();
+    std::optional<int> next;
+    try {
+        next = work_off(a, painter);
+    }
+    HV_LET_FORCED_UNWIND_PASS
+    catch (...) {
+        schedule(painter, again_ms);
+        throw;
+    }
+    schedule(painter, next.value_or(idle_ms));
+    return py::none();
+}
+
+// <Destroy> of the map: no more turns; the job at work lets the lock go, and
+// every waiter is woken (its thread then returns without its file). Every
+// step is tried; the first failure is reported at the end.
+py::object on_destroy(const hv::Args& a) {
+    py::handle painter = a.state();
+    py::handle map = item(painter, "map");
+    py::object widget = py::getattr(a["event"], "widget", py::none());
+    if (!widget.is(map) && !hv::equals(hv::str(widget), hv::str(map))) return py::none();
+    set(painter, "gone", Py_True);
+    owned jobs = owned::steal(PySequence_List(item(painter, "jobs").ptr()));  // a copy: the queue is emptied first
+    if (PySequence_DelSlice(item(painter, "jobs").ptr(), 0, PY_SSIZE_T_MAX) < 0) throw py::error_already_set();
+    std::optional<py::error_already_set> failure;
+    auto attempt = [&](auto&& step) {
+        try {
+            step();
+        } catch (py::error_already_set& e) {
+            if (!failure) failure = e;
+        }
+    };
+    for (py::handle job : jobs) {
+        if (hv::truth(item(job, "started"))) {
+            set(job, "started", Py_False);
+            attempt([&] { item(job, "self").attr("lock_draw_line").attr("release")(); });
+        }
+        if (!item(job, "signal").is_none()) attempt([&] { item(job, "signal").attr("release")(); });
+    }
+    py::object after = py::reinterpret_borrow<py::object>(item(painter, "after"));
+    set(painter, "after", Py_None);
+    if (!after.is_none()) attempt([&] { map.attr("after_cancel")(after); });
+    if (failure) throw *failure;
+    return py::none();
+}
+
+// ---- Reading a file (any thread; exit-safe) ---------------------------------
+
+// data_path[-4:] == ".gpx"
+bool is_gpx(py::handle data_path) {
+    owned start = owned::steal(PyLong_FromLong(-4));
+    owned tail = owned::steal(PySlice_New(start.ptr(), nullptr, nullptr));
+    owned last_four = owned::steal(PyObject_GetItem(data_path.ptr(), tail.ptr()));
+    owned suffix = owned::steal(PyUnicode_FromString(".gpx"));
+    const int differs = PyObject_RichCompareBool(last_four.ptr(), suffix.ptr(), Py_NE);
+    if (differs < 0) throw py::error_already_set();
+    return differs == 0;
+}
+
+// with open(data_path, "r", encoding="utf-8") as file: gpx = self.gpxpy.parse(file)
+owned parse_file(const hv::Args& a, py::handle self, py::handle data_path) {
+    owned mode = owned::steal(PyUnicode_FromString("r"));
+    owned encoding = owned::steal(PyUnicode_FromString("utf-8"));
+    owned manager = hv::call(owned(a.global("open")), {data_path, mode}, {{"encoding", encoding}});
+    owned kind = py::reinterpret_borrow<py::object>(reinterpret_cast<PyObject*>(Py_TYPE(manager.ptr())));
+    owned exit = hv::getattr(kind, "__exit__");
+    owned file = hv::call(hv::getattr(kind, "__enter__"), {manager});
+    owned gpx, type, value, trace;
+    try {
+        gpx = hv::call(hv::getattr(hv::getattr(self, "gpxpy"), "parse"), {file});
+    } catch (py::error_already_set& e) {
+        // Only references are taken in here: the error is handled outside, so
+        // no call is made while it is held.
+        type = py::object(e.type());
+        value = py::object(e.value());
+        trace = py::object(e.trace());
+    }
+    if (type) {
+        py::handle tb = trace ? py::handle(trace) : py::handle(Py_None);
+        if (hv::truth(hv::call(exit, {manager, type, value, tb})))
+            hv::raise(PyExc_UnboundLocalError, "cannot access local variable 'gpx' where it is not associated with a value");
+        PyErr_Restore(type.release().ptr(), value.release().ptr(), trace.release().ptr());
+        throw py::error_already_set();
+    }
+    hv::call(exit, {manager, Py_None, Py_None, Py_None});
+    return gpx;
+}
+
+owned next_of(py::handle iterator) {
+    PyObject* next = PyIter_Next(iterator.ptr());
+    if (next == nullptr && PyErr_Occurred()) throw py::error_already_set();
+    return next ? owned::steal(next) : owned();
+}
+
+// [getattr(item, name) for item in items]
+owned attribute_list(py::handle items, const char* name) {
+    owned values = owned::steal(PyList_New(0));
+    owned it = owned::steal(PyObject_GetIter(items.ptr()));
+    while (owned each = next_of(it)) append(values, hv::getattr(each, name));
+    return values;
+}
+
+// a + b + ..., with Python's +
+owned joined(std::initializer_list<py::handle> parts) {
+    owned text = py::reinterpret_borrow<py::object>(*parts.begin());
+    for (auto part = parts.begin() + 1; part != parts.end(); ++part)
+        text = owned::steal(PyNumber_Add(text.ptr(), part->ptr()));
+    return text;
+}
+
+// A file's paths, one list of (latitude, longitude) pairs per segment, and
+// every coordinate as a double while all are plain floats.
+struct Paths {
+    owned paths;
+    std::vector<double> lat, lon;
+    bool native = true;
+};
+
+// The texts of the progress line, made before any call that could run Python
+// code: a temporary of pybind11's must not live across such a call here.
+struct ProgressTexts {
+    owned carriage_return = py::str("\r"), blank = py::str(" "), slash = py::str("/"), empty = py::str("");
+};
+
+Paths read_paths(const hv::Args& a, py::handle gpx, py::handle progress, bool progress_check) {
+    const ProgressTexts text;
+    Paths out;
+    out.paths = owned::steal(PyList_New(0));
+    owned tracks = hv::getattr(gpx, "tracks");
+    owned track_count = hv::call(owned(a.global("len")), {tracks});
+    owned print = progress_check ? owned(a.global("print")) : owned();
+    owned track_it = owned::steal(PyObject_GetIter(tracks.ptr()));
+    long i = 0;
+    while (owned track = next_of(track_it)) {
+        owned segment_it = owned::steal(PyObject_GetIter(hv::getattr(track, "segments").ptr()));
+        while (owned segment = next_of(segment_it)) {
+            owned points = hv::getattr(segment, "points");
+            owned lons = attribute_list(points, "longitude");
+            owned lats = attribute_list(points, "latitude");
+            const Py_ssize_t n = std::min(PyList_GET_SIZE(lats.ptr()), PyList_GET_SIZE(lons.ptr()));
+            owned path = owned::steal(PyList_New(n));
+            for (Py_ssize_t k = 0; k < n; ++k) {
+                PyObject* y = PyList_GET_ITEM(lats.ptr(), k);
+                PyObject* x = PyList_GET_ITEM(lons.ptr(), k);
+                if (out.native && PyFloat_CheckExact(y) && PyFloat_CheckExact(x)) {
+                    out.lat.push_back(PyFloat_AS_DOUBLE(y));
+                    out.lon.push_back(PyFloat_AS_DOUBLE(x));
+                } else {
+                    out.native = false;
+                }
+                PyObject* pair = PyTuple_Pack(2, y, x);
+                if (pair == nullptr) throw py::error_already_set();
+                PyList_SET_ITEM(path.ptr(), k, pair);
+            }
+            append(out.paths, path);
+        }
+        ++i;
+        if (progress_check) {
+            // "\r" + str(progress) + " " + str(i) + "/" + str(track_count), end=""
+            owned number = owned::steal(PyLong_FromLong(i));
+            owned label = a.str(progress), done = a.str(number), total = a.str(track_count);
+            owned line = joined({text.carriage_return, label, text.blank, done, text.slash, total});
+            hv::call(print, {line}, {{"end", text.empty}});
+        }
+    }
+    if (progress_check) hv::call(print);
+    return out;
+}
+
+struct Extremes {
+    double max_lat, min_lat, max_lon, min_lon;
+};
+
+// max() and min() of each coordinate, as the builtins compare (the first value
+// stands until one compares greater, or less).
+Extremes extremes(const std::vector<double>& lat, const std::vector<double>& lon) {
+    Extremes e{lat[0], lat[0], lon[0], lon[0]};
+    for (double v : lat) if (v > e.max_lat) e.max_lat = v;
+    for (double v : lat) if (v < e.min_lat) e.min_lat = v;
+    for (double v : lon) if (v > e.max_lon) e.max_lon = v;
+    for (double v : lon) if (v < e.min_lon) e.min_lon = v;
+    return e;
+}
+
+double as_double(py::handle value) {
+    const double d = PyFloat_AsDouble(value.ptr());
+    if (d == -1.0 && PyErr_Occurred()) throw py::error_already_set();
+    return d;
+}
+
+// Coordinates that are not plain floats (or none at all): the builtins
+// decide, with their own errors.
+Extremes extremes_by_builtins(const hv::Args& a, py::handle paths) {
+    owned lats = owned::steal(PyList_New(0));
+    owned lons = owned::steal(PyList_New(0));
+    owned path_it = owned::steal(PyObject_GetIter(paths.ptr()));
+    while (owned path = next_of(path_it))
+        for (Py_ssize_t k = 0; k < PyList_GET_SIZE(path.ptr()); ++k) {
+            PyObject* pair = PyList_GET_ITEM(path.ptr(), k);
+            append(lats, PyTuple_GET_ITEM(pair, 0));
+            append(lons, PyTuple_GET_ITEM(pair, 1));
+        }
+    owned to_float = a.global("float"), largest = a.global("max"), smallest = a.global("min");
+    Extremes e{};
+    e.max_lat = as_double(hv::call(to_float, {hv::call(largest, {lats})}));
+    e.min_lat = as_double(hv::call(to_float, {hv::call(smallest, {lats})}));
+    e.max_lon = as_double(hv::call(to_float, {hv::call(largest, {lons})}));
+    e.min_lon = as_double(hv::call(to_float, {hv::call(smallest, {lons})}));
+    return e;
+}
+
+// int(math.log(whole / span, 2))
+owned zoom_for(const hv::Args& a, py::handle self, double whole, double span) {
+    owned ratio = owned::steal(PyFloat_FromDouble(whole / span));
+    owned base = owned::steal(PyLong_FromLong(2));
+    owned log = hv::call_method(hv::getattr(self, "math"), "log", {ratio, base});
+    return hv::call(owned(a.global("int")), {log});
+}
+
+// (centre latitude, centre longitude, zoom) of the view that fits the paths.
+owned fit_of(const hv::Args& a, py::handle self, const Paths& read) {
+    const Extremes e = read.native && !read.lat.empty() ? extremes(read.lat, read.lon)
+                                                        : extremes_by_builtins(a, read.paths);
+    const double centre_lon = (e.min_lon + e.max_lon) / 2;
+    const double centre_lat = (e.min_lat + e.max_lat) / 2;
+    const double lon_span = std::fabs(e.max_lon - e.min_lon);
+    const double lat_span = std::fabs(e.max_lat - e.min_lat);
+
+    // An axis without extent sets no limit; a single point gets the closest view.
+    owned zoom;
+    if (lon_span == 0 && lat_span == 0) {
+        zoom = hv::getattr(hv::getattr(self, "map_widget"), "max_zoom");
+    } else if (lon_span == 0) {
+        zoom = zoom_for(a, self, 180, lat_span);
+    } else if (lat_span == 0) {
+        zoom = zoom_for(a, self, 360, lon_span);
+    } else {
+        owned by_lon = zoom_for(a, self, 360, lon_span);
+        owned by_lat = zoom_for(a, self, 180, lat_span);
+        zoom = hv::call(owned(a.global("min")), {by_lon, by_lat});
+    }
+    return owned::steal(Py_BuildValue("(ddO)", centre_lat, centre_lon, zoom.ptr()));
+}
+
+// ---- Handing a job to the Tk thread (another thread; exit-safe) --------------
+
+// Queues the job and waits until it is done, raising what it failed with; at
+// once when the map is gone.
+void hand_over(py::handle self, py::handle painter, py::handle job) {
+    owned signal = hv::call_method(hv::getattr(self, "threading"), "Lock");
+    hv::call_method(signal, "acquire");
+    if (hv::truth(item(painter, "gone"))) return;
+    set(job, "signal", signal);
+    append(item(painter, "jobs"), job);
+    hv::call_method(signal, "acquire");  // released when the job is done or the map destroyed
+    py::handle error = item(job, "error");
+    if (error.is_none()) return;
+    PyErr_SetObject(reinterpret_cast<PyObject*>(Py_TYPE(error.ptr())), error.ptr());
+    throw py::error_already_set();
+}
+
+// A job, on the Tk thread or handed to it.
+void run(const hv::Args& a, std::optional<hv::ExitSafeCall>& exit_safe, py::handle self, py::handle job) {
+    owned painter = painter_of(a, self);
+    if (!on_tk_thread(painter)) {
+        hand_over(self, painter, job);
+        return;
+    }
+    exit_safe.reset();  // the Tk thread's map calls are ordinary code
+    run_on_tk_thread(a, painter, job);
+}
+
+// ---- The class ---------------------------------------------------------------
 
 // factor * value / divisor, with Python's numbers (true division).
 py::object scaled(long factor, py::handle value, long divisor) {
@@ -106,7 +595,7 @@ py::object init(const hv::Args& a) {
     self.attr("min_y") = py::int_(-180);
     self.attr("max_x") = py::int_(90);
     self.attr("min_x") = py::int_(-90);
-    remember_tk_thread(self);
+    make_painter(a, self);
     return py::none();
 }
 
@@ -122,256 +611,30 @@ py::object draw_gpx(const hv::Args& a) {
     return py::none();
 }
 
-// lock_draw_line, taken for one drawing step or one clear and released on
-// every way out of it: a failed map call must not leave it taken for good.
-class Held {
-public:
-    // Takes the lock, waiting for it only when `wait`; held() tells whether it was taken.
-    Held(py::handle self, bool wait) : lock_(self.attr("lock_draw_line")) {
-        held_ = truth(wait ? lock_.attr("acquire")() : lock_.attr("acquire")(false));
-    }
-    Held(const Held&) = delete;
-    Held& operator=(const Held&) = delete;
-    bool held() const { return held_; }
-    // The ordinary release, whose failure goes to the caller.
-    void release() {
-        held_ = false;
-        lock_.attr("release")();
-    }
-    // Released while a failure is on its way out; that failure is the one reported.
-    ~Held() {
-        if (!held_) return;
-        PyObject *type, *value, *trace;
-        PyErr_Fetch(&type, &value, &trace);
-        PyObject* done = PyObject_CallMethod(lock_.ptr(), "release", nullptr);
-        if (done == nullptr) PyErr_WriteUnraisable(lock_.ptr());
-        Py_XDECREF(done);
-        PyErr_Restore(type, value, trace);
-    }
-
-private:
-    py::object lock_;
-    bool held_ = false;
-};
-
-// Puts every path of two points or more on the map under the lock; false when
-// the lock was busy and not waited for.
-bool draw_paths(py::handle self, py::handle paths, bool wait) {
-    Held lock(self, wait);
-    if (!lock.held()) return false;
-    for (py::handle path : paths) {
-        // The map refuses a line of fewer than two points, and the paths after
-        // it would be lost with it.
-        if (PyList_GET_SIZE(path.ptr()) < 2) continue;
-        self.attr("map_widget").attr("set_path")(path, "width"_a = 3, "color"_a = "#2894FF");
-    }
-    lock.release();
-    return true;
-}
-
-void schedule(const hv::Args& a, const char* name, hv::Body body, const py::tuple& state) {
-    py::handle self = state[0];
-    hv::FunctionDecl decl{name, a.qualname() + ".<locals>." + name, {}, body};
-    py::object retry = hv::make_function(std::move(decl), a.globals(), state);
-    self.attr("map_widget").attr("after")(retry_ms, retry);
-}
-
-// The drawing step of a file read on the Tk thread, retried until the lock is free.
-py::object deferred_draw(const hv::Args& a) {
-    py::tuple state = py::reinterpret_borrow<py::tuple>(a.state());
-    if (!draw_paths(state[0], state[1], false)) {
-        schedule(a, "draw_when_free", deferred_draw, state);
-        return py::none();
-    }
-    a.print({py::str("已匯入 --> ") + a.str(state[2])});
-    return py::none();
-}
-
-struct Fit {
-    double max_lat, min_lat, max_lon, min_lon;
-};
-
-// max() and min() of each coordinate, as the builtins compare (the first value
-// stands until one compares greater, or less).
-Fit extremes(const std::vector<double>& lat, const std::vector<double>& lon) {
-    Fit f{lat[0], lat[0], lon[0], lon[0]};
-    for (double v : lat) if (v > f.max_lat) f.max_lat = v;
-    for (double v : lat) if (v < f.min_lat) f.min_lat = v;
-    for (double v : lon) if (v > f.max_lon) f.max_lon = v;
-    for (double v : lon) if (v < f.min_lon) f.min_lon = v;
-    return f;
-}
-
-// int(math.log(whole / span, 2))
-py::object zoom_for(const hv::Args& a, py::handle self, double whole, double span) {
-    return a.call("int", self.attr("math").attr("log")(py::float_(whole / span), 2));
-}
-
-void fit_view(const hv::Args& a, py::handle self, py::handle paths, const std::vector<double>& lat,
-              const std::vector<double>& lon, bool native) {
-    Fit f{};
-    if (native && !lat.empty()) {
-        py::gil_scoped_release unlocked;
-        f = extremes(lat, lon);
-    } else {
-        // Coordinates that are not plain floats (or none at all): the builtins
-        // decide, with their own errors.
-        py::list lats, lons;
-        for (py::handle path : paths)
-            for (py::handle pair : path) {
-                lats.append(pair[py::int_(0)]);
-                lons.append(pair[py::int_(1)]);
-            }
-        f.max_lat = a.call("float", a.call("max", lats)).cast<double>();
-        f.min_lat = a.call("float", a.call("min", lats)).cast<double>();
-        f.max_lon = a.call("float", a.call("max", lons)).cast<double>();
-        f.min_lon = a.call("float", a.call("min", lons)).cast<double>();
-    }
-    const double centre_lon = (f.min_lon + f.max_lon) / 2;
-    const double centre_lat = (f.min_lat + f.max_lat) / 2;
-    const double lon_span = std::fabs(f.max_lon - f.min_lon);
-    const double lat_span = std::fabs(f.max_lat - f.min_lat);
-
-    // An axis without extent sets no limit; a single point gets the closest view.
-    py::object zoom;
-    if (lon_span == 0 && lat_span == 0) {
-        zoom = self.attr("map_widget").attr("max_zoom");
-    } else if (lon_span == 0) {
-        zoom = zoom_for(a, self, 180, lat_span);
-    } else if (lat_span == 0) {
-        zoom = zoom_for(a, self, 360, lon_span);
-    } else {
-        zoom = a.call("min", zoom_for(a, self, 360, lon_span), zoom_for(a, self, 180, lat_span));
-    }
-    py::float_ x(centre_lon), y(centre_lat);
-    py::object map_widget = self.attr("map_widget");
-    map_widget.attr("set_position")(y, x);
-    map_widget.attr("set_zoom")(zoom);
-    a.print({py::str("適應大小 座標(") + a.str(x) + py::str(", ") + a.str(y) + py::str(") 層級(") + a.str(zoom) +
-             py::str(")")});
-}
-
-// with open(data_path, "r", encoding="utf-8") as file: gpx = self.gpxpy.parse(file)
-py::object parse_file(const hv::Args& a, py::handle self, py::handle data_path) {
-    py::object manager = a.call("open", data_path, "r", "encoding"_a = "utf-8");
-    py::handle kind = py::type::handle_of(manager);
-    py::object exit = kind.attr("__exit__");
-    py::object file = kind.attr("__enter__")(manager);
-    py::object gpx;
-    try {
-        gpx = self.attr("gpxpy").attr("parse")(file);
-    } catch (py::error_already_set& e) {
-        if (!truth(exit(manager, e.type(), e.value(), e.trace()))) throw;
-        hv::raise(PyExc_UnboundLocalError, "cannot access local variable 'gpx' where it is not associated with a value");
-    }
-    exit(manager, py::none(), py::none(), py::none());
-    return gpx;
-}
-
-// [getattr(item, name) for item in items]
-py::list attribute_list(py::handle items, const py::str& name) {
-    py::list values;
-    py::iterator it = py::iter(items);
-    while (PyObject* next = PyIter_Next(it.ptr())) {
-        py::object item = py::reinterpret_steal<py::object>(next);
-        PyObject* value = PyObject_GetAttr(item.ptr(), name.ptr());
-        if (value == nullptr) throw py::error_already_set();
-        const int appended = PyList_Append(values.ptr(), value);
-        Py_DECREF(value);
-        if (appended < 0) throw py::error_already_set();
-    }
-    if (PyErr_Occurred()) throw py::error_already_set();
-    return values;
-}
-
 py::object draw_file(const hv::Args& a) {
+    std::optional<hv::ExitSafeCall> exit_safe(std::in_place);
     py::handle self = a["self"];
     py::handle data_path = a["data_path"];
-    py::dict kwargs = a.kwargs();
-    py::object progress = kwargs.contains("progress") ? py::object(kwargs["progress"]) : py::str("gpx繪製進度");
-    const bool progress_check = kwargs.contains("progress_check") && truth(kwargs["progress_check"]);
+    owned kwargs = a.kwargs();
+    PyObject* given = PyDict_GetItemWithError(kwargs.ptr(), hv::interned("progress"));  // borrowed
+    if (given == nullptr && PyErr_Occurred()) throw py::error_already_set();
+    owned progress = given ? owned(py::reinterpret_borrow<py::object>(given)) : owned(py::str("gpx繪製進度"));
+    PyObject* check = PyDict_GetItemWithError(kwargs.ptr(), hv::interned("progress_check"));
+    if (check == nullptr && PyErr_Occurred()) throw py::error_already_set();
+    const bool progress_check = check != nullptr && hv::truth(check);
 
-    py::int_ start(-4);
-    PyObject* slice = PySlice_New(start.ptr(), nullptr, nullptr);
-    if (slice == nullptr) throw py::error_already_set();
-    py::object last_four = hv::getitem(data_path, py::reinterpret_steal<py::object>(slice));
-    if (hv::not_equals(last_four, py::str(".gpx"))) return py::none();
-
-    py::object gpx = parse_file(a, self, data_path);
-    py::list paths;
-    py::object track_count = a.call("len", gpx.attr("tracks"));
-    const py::str longitude_name("longitude"), latitude_name("latitude");
-    std::vector<double> lat, lon;
-    bool native = true;
-    long i = 0;
-    for (py::handle track : gpx.attr("tracks")) {
-        for (py::handle segment : track.attr("segments")) {
-            py::object points = segment.attr("points");
-            py::list lons = attribute_list(points, longitude_name);
-            py::list lats = attribute_list(points, latitude_name);
-            const Py_ssize_t n = std::min(PyList_GET_SIZE(lats.ptr()), PyList_GET_SIZE(lons.ptr()));
-            py::list path(n);
-            for (Py_ssize_t k = 0; k < n; ++k) {
-                PyObject* y = PyList_GET_ITEM(lats.ptr(), k);
-                PyObject* x = PyList_GET_ITEM(lons.ptr(), k);
-                if (native && PyFloat_CheckExact(y) && PyFloat_CheckExact(x)) {
-                    lat.push_back(PyFloat_AS_DOUBLE(y));
-                    lon.push_back(PyFloat_AS_DOUBLE(x));
-                } else {
-                    native = false;
-                }
-                PyObject* pair = PyTuple_Pack(2, y, x);
-                if (pair == nullptr) throw py::error_already_set();
-                PyList_SET_ITEM(path.ptr(), k, pair);
-            }
-            paths.append(path);
-        }
-        ++i;
-        if (progress_check) {
-            a.print({py::str("\r") + a.str(progress) + py::str(" ") + a.str(py::int_(i)) + py::str("/") +
-                         a.str(track_count)},
-                    py::str(""));
-        }
-    }
-    if (progress_check) a.print({});
-
-    if (truth(a["adapt_sizes"])) fit_view(a, self, paths, lat, lon, native);
-
-    if (on_tk_thread(self)) {
-        if (!draw_paths(self, paths, false)) {
-            schedule(a, "draw_when_free", deferred_draw,
-                     py::make_tuple(self, paths, py::reinterpret_borrow<py::object>(data_path)));
-            return py::none();
-        }
-    } else {
-        draw_paths(self, paths, true);
-    }
-    a.print({py::str("已匯入 --> ") + a.str(data_path)});
-    return py::none();
-}
-
-// Clears under the lock; false when the lock was busy and not waited for.
-bool clear_paths(py::handle self, bool wait) {
-    Held lock(self, wait);
-    if (!lock.held()) return false;
-    self.attr("map_widget").attr("delete_all_path")();
-    lock.release();
-    return true;
-}
-
-py::object deferred_clear(const hv::Args& a) {
-    py::tuple state = py::reinterpret_borrow<py::tuple>(a.state());
-    if (!clear_paths(state[0], false)) schedule(a, "clear_when_free", deferred_clear, state);
+    if (!is_gpx(data_path)) return py::none();
+    owned gpx = parse_file(a, self, data_path);
+    Paths read = read_paths(a, gpx, progress, progress_check);
+    owned fit = hv::truth(a["adapt_sizes"]) ? fit_of(a, self, read) : owned(py::none());
+    run(a, exit_safe, self, new_job(self, read.paths, fit, data_path));
     return py::none();
 }
 
 py::object delete_all_path(const hv::Args& a) {
+    std::optional<hv::ExitSafeCall> exit_safe(std::in_place);
     py::handle self = a["self"];
-    if (!on_tk_thread(self)) {
-        clear_paths(self, true);
-    } else if (!clear_paths(self, false)) {
-        schedule(a, "clear_when_free", deferred_clear, py::make_tuple(py::reinterpret_borrow<py::object>(self)));
-    }
+    run(a, exit_safe, self, new_job(self, Py_None, Py_None, Py_None));
     return py::none();
 }
 
