@@ -6,11 +6,13 @@ its labels). Prints figures; asserts nothing.
     python bench/bench_calendar.py [--changes N] [--rounds R]
 """
 import argparse
-import importlib
+import os
 import statistics
+import sys
 import time
 
-from tessarim.display import ensure_display  # noqa: E402  (the installed package)
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))  # common.py, also under python -P
+import common  # noqa: E402
 
 
 def python_change_month(cal, amount, ctk, calendar):
@@ -79,15 +81,8 @@ def main():
     parser.add_argument("--changes", type=int, default=120)
     parser.add_argument("--rounds", type=int, default=3)
     args = parser.parse_args()
-    screen = ensure_display()
-    try:
+    with common.screen(), common.kit_root("400x400") as (ctk, pandrel, root):
         import calendar
-
-        import customtkinter as ctk
-        pandrel = importlib.import_module("Halvorine通用模組.Pandrel").Pandrel
-        root = ctk.CTk()
-        root.geometry("400x400")
-        root.update()
 
         for buttons in (False, True):
             def make():
@@ -95,14 +90,11 @@ def main():
                 cal.pack(expand=True, fill="both")
                 return cal
 
-            kit, floor = [], []
             native = lambda cal, amount: cal.change_month(amount)  # noqa: E731
             direct = lambda cal, amount: python_change_month(cal, amount, ctk, calendar)  # noqa: E731
-            for r in range(args.rounds):
-                order = [(kit, native), (floor, direct)]
-                for times, step in (order if r % 2 == 0 else order[::-1]):
-                    times.append(page(root, make, step, args.changes))
-            k, f = statistics.median(kit), statistics.median(floor)
+            times = common.alternating(args.rounds, {"kit": lambda: page(root, make, native, args.changes),
+                                                      "floor": lambda: page(root, make, direct, args.changes)})
+            k, f = statistics.median(times["kit"]), statistics.median(times["floor"])
             kind = "day buttons" if buttons else "day labels"
             print(f"{args.changes} change_month calls ({kind}): kit median {k * 1000:.0f} ms, "
                   f"same calls from Python {f * 1000:.0f} ms, ratio {k / f:.3f} (target <= 1.05)")
@@ -125,10 +117,6 @@ def main():
                       f"{grids} grid frames stacked, {took * 1000 / changes:.1f} ms per change")
                 cal.destroy()
                 root.update()
-        root.destroy()
-    finally:
-        if screen is not None:
-            screen.close()
 
 
 if __name__ == "__main__":

@@ -8,12 +8,14 @@ Prints figures; asserts nothing.
 """
 import argparse
 import gc
-import importlib
 import math
+import os
 import statistics
+import sys
 import time
 
-from tessarim.display import ensure_display  # noqa: E402  (the installed package)
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))  # common.py, also under python -P
+import common  # noqa: E402
 
 
 def end_markers(np, ax, x, y):
@@ -66,44 +68,34 @@ def main():
     parser.add_argument("--points", type=int, default=100_000)
     parser.add_argument("--rounds", type=int, default=9)
     args = parser.parse_args()
-    screen = ensure_display()
-    try:
-        import customtkinter
-
-        pandrel = importlib.import_module("Halvorine通用模組.Pandrel").Pandrel
-        root = customtkinter.CTk()
-        root.update()
+    with common.screen(), common.kit_root() as (customtkinter, pandrel, root):
         x = list(range(args.points))
         y = [math.nan] + [math.sin(i / 1000) for i in range(1, args.points)]   # one NaN end: the markers too
         y2 = [math.cos(i / 1000) for i in range(args.points - 1)] + [math.nan]
         times = {"kit add": [], "kit update": [], "floor add": [], "floor update": []}
-        for k in range(args.rounds):
-            def kit():
-                parent = customtkinter.CTkFrame(root)
-                chart = pandrel.Chart_Matplotlib(parent)
-                times["kit add"].append(timed(lambda: chart.add(x, y, name="c", Lx=800, Ly=300))[0])
-                times["kit update"].append(timed(lambda: chart.update(x, y2, "c"))[0])
-                parent.destroy()
 
-            def floor():
-                parent = customtkinter.CTkFrame(root)
-                t, (fig, ax, canvas) = timed(lambda: floor_add(parent, x, y, 0))
-                times["floor add"].append(t)
-                times["floor update"].append(timed(lambda: floor_update(fig, ax, canvas, x, y2))[0])
-                parent.destroy()
+        def kit():
+            parent = customtkinter.CTkFrame(root)
+            chart = pandrel.Chart_Matplotlib(parent)
+            times["kit add"].append(timed(lambda: chart.add(x, y, name="c", Lx=800, Ly=300))[0])
+            times["kit update"].append(timed(lambda: chart.update(x, y2, "c"))[0])
+            parent.destroy()
+            root.update()
 
-            for side in ((kit, floor) if k % 2 == 0 else (floor, kit)):
-                side()
-                root.update()
+        def floor():
+            parent = customtkinter.CTkFrame(root)
+            t, (fig, ax, canvas) = timed(lambda: floor_add(parent, x, y, 0))
+            times["floor add"].append(t)
+            times["floor update"].append(timed(lambda: floor_update(fig, ax, canvas, x, y2))[0])
+            parent.destroy()
+            root.update()
+
+        common.alternating(args.rounds, {"kit": kit, "floor": floor})
         med = {name: statistics.median(values) for name, values in times.items()}
         for step in ("add", "update"):
             kit, bare = med[f"kit {step}"], med[f"floor {step}"]
             print(f"Chart_Matplotlib.{step} of {args.points} points: median {kit * 1000:.1f} ms; direct matplotlib "
                   f"{bare * 1000:.1f} ms; ratio {kit / bare:.3f} (target <= 1.05)")
-        root.destroy()
-    finally:
-        if screen is not None:
-            screen.close()
 
 
 if __name__ == "__main__":

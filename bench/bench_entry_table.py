@@ -5,13 +5,14 @@ calls made directly from Python (the floor). Prints figures; asserts nothing.
     python bench/bench_entry_table.py [--rows N] [--rounds R]
 """
 import argparse
-import importlib
+import json
+import os
 import statistics
-import subprocess
 import sys
 import time
 
-from tessarim.display import ensure_display  # noqa: E402  (the installed package)
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))  # common.py, also under python -P
+import common  # noqa: E402
 
 COLUMNS = [("編號", 80, "normal"), ("名稱", 160, "disabled"), ("數量", 80, "normal"), ("單價", 100, "disabled"),
            ("備註", 200, "normal"), ("合計", 100, "disabled")]
@@ -82,35 +83,33 @@ def floor_get(cells, defaults):
     return values
 
 
+CLOCKS = (("build", "wall"), ("get()", "wall"), ("build", "cpu"), ("get()", "cpu"))
+
+
 def measure_once(side, rows):
     """One build and one get() of one side in this process: build and get()
     seconds, by the wall clock and in this process's CPU time (the machine is
     shared, and the CPU time is the steadier figure there)."""
-    import customtkinter
-
-    pandrel = importlib.import_module("Halvorine通用模組.Pandrel").Pandrel
-    root = customtkinter.CTk()
-    root.update()
-    frame = customtkinter.CTkFrame(root)
-    frame.grid(row=0, column=0)
-    began, began_cpu = time.perf_counter(), time.process_time()
-    made = kit_build(pandrel, frame, rows) if side == "kit" else floor_build(frame, rows)
-    built, built_cpu = time.perf_counter() - began, time.process_time() - began_cpu
-    if side == "kit":
-        editable = [column for column in made.entry.values() if column and not isinstance(column[0], list)]
-    else:
-        editable = [column for state, column in made if state == "normal"]
-    for column in editable:
-        column[-1].insert(0, "typed")  # one cell with text, the others empty
-    if side == "kit":
+    with common.kit_root() as (customtkinter, pandrel, root):
+        frame = customtkinter.CTkFrame(root)
+        frame.grid(row=0, column=0)
         began, began_cpu = time.perf_counter(), time.process_time()
-        made.get()
-    else:
-        defaults = [[""] * len(column) for _, column in made]
-        began, began_cpu = time.perf_counter(), time.process_time()
-        floor_get(made, defaults)
-    got, got_cpu = time.perf_counter() - began, time.process_time() - began_cpu
-    root.destroy()
+        made = kit_build(pandrel, frame, rows) if side == "kit" else floor_build(frame, rows)
+        built, built_cpu = time.perf_counter() - began, time.process_time() - began_cpu
+        if side == "kit":
+            editable = [column for column in made.entry.values() if column and not isinstance(column[0], list)]
+        else:
+            editable = [column for state, column in made if state == "normal"]
+        for column in editable:
+            column[-1].insert(0, "typed")  # one cell with text, the others empty
+        if side == "kit":
+            began, began_cpu = time.perf_counter(), time.process_time()
+            made.get()
+        else:
+            defaults = [[""] * len(column) for _, column in made]
+            began, began_cpu = time.perf_counter(), time.process_time()
+            floor_get(made, defaults)
+        got, got_cpu = time.perf_counter() - began, time.process_time() - began_cpu
     return built, got, built_cpu, got_cpu
 
 
@@ -120,31 +119,21 @@ def main():
     parser.add_argument("--rounds", type=int, default=5)
     parser.add_argument("--once", choices=("kit", "floor"), help=argparse.SUPPRESS)
     args = parser.parse_args()
-    screen = ensure_display()
-    try:
+    with common.screen():
         if args.once:
-            print(*measure_once(args.once, args.rows))
+            print(json.dumps(measure_once(args.once, args.rows)))
             return
         # Each measurement in a fresh process: Tk slows down as a process makes
         # and destroys thousands of widgets, which would favour whichever side
         # ran first.
-        figures = {(what, clock): {"kit": [], "floor": []} for what in ("build", "get()") for clock in ("wall", "cpu")}
-        for round_ in range(args.rounds):
-            for side in (("kit", "floor") if round_ % 2 == 0 else ("floor", "kit")):
-                out = subprocess.run([sys.executable, "-P", __file__, "--once", side, "--rows", str(args.rows)],
-                                     capture_output=True, text=True, check=True)
-                values = map(float, out.stdout.split()[-4:])
-                for key, value in zip((("build", "wall"), ("get()", "wall"), ("build", "cpu"), ("get()", "cpu")),
-                                      values):
-                    figures[key][side].append(value)
-        for (what, clock), sides in figures.items():
-            kit, bare = statistics.median(sides["kit"]), statistics.median(sides["floor"])
+        runs = common.alternating(args.rounds, {
+            side: (lambda side=side: common.in_child(__file__, "--once", side, "--rows", args.rows))
+            for side in ("kit", "floor")})
+        for k, (what, clock) in enumerate(CLOCKS):
+            kit, bare = (statistics.median(run[k] for run in runs[side]) for side in ("kit", "floor"))
             print(f"Entry_Table {what:5s} of {args.rows} rows x {len(COLUMNS)} columns ({clock:4s}): "
                   f"kit {kit * 1000:9.2f} ms, floor (same calls from Python) {bare * 1000:9.2f} ms, "
                   f"ratio {kit / bare:.3f} (target <= 1.05); medians of {args.rounds} rounds, each in a fresh process")
-    finally:
-        if screen is not None:
-            screen.close()
 
 
 if __name__ == "__main__":

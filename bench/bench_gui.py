@@ -15,7 +15,8 @@ import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "..", "tests"))
-from tessarim.display import ensure_display  # noqa: E402  (the installed package)
+sys.path.insert(0, HERE)  # common.py, also under python -P
+import common  # noqa: E402
 
 
 def line(i):
@@ -30,8 +31,7 @@ def main():
     parser.add_argument("--rounds", type=int, default=7)
     args = parser.parse_args()
     os.environ["HOME"] = tempfile.mkdtemp(prefix="tessarim-bench-")  # the product folder goes here
-    screen = ensure_display()
-    try:
+    with common.screen():
         import gui_driver
 
         # Start-up: GUI call to the first idle moment of the built window.
@@ -92,9 +92,6 @@ def main():
                   f"no growth); {spent / args.ticks * 1e6:.1f} us per idle tick")
 
         gui_driver.run_gui(drain_and_direct, log=False)
-    finally:
-        if screen is not None:
-            screen.close()
 
 
 if __name__ == "__main__":

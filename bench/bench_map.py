@@ -1,28 +1,34 @@
-"""Draw_Map: a 200,000-point track from draw_gpx to the last path on the map,
-against the same steps written in Python, and the longest stall of the Tk event
-loop while it draws. Prints figures only."""
+"""Draw_Map: how long draw_gpx takes to put a file on the map, and how long the
+Tk event loop stalls meanwhile, for two files: 200 segments of 1,000 points and
+one segment of 200,000 points. The stalls are split at gpxpy.parse, which holds
+the GIL in one call; the longest set_path is the map's own projection of one
+path on the Tk thread.
+
+Each measurement runs in a fresh process, so an earlier build of the kit can be
+measured beside this one, the sides alternating: --baseline DIR names a folder
+it is installed in (pip install --no-deps --target DIR <its wheel>). Prints
+figures; asserts nothing.
+
+    python bench/bench_map.py [--rounds R] [--baseline DIR]
+"""
+import argparse
 import os
+import statistics
+import sys
 import tempfile
-import threading
 import time
-import tkinter
 
-from tessarim.display import ensure_display
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))  # common.py, also under python -P
+import common  # noqa: E402
 
-screen = ensure_display()
-
-import customtkinter  # noqa: E402
-import gpxpy  # noqa: E402
-from Halvorine通用模組.Pandrel import Pandrel  # noqa: E402
-
-POINTS, SEGMENTS, ROUNDS = 200_000, 20, 5
+FILES = {"200 segments x 1,000 points": (200, 1_000), "1 segment x 200,000 points": (1, 200_000)}
 
 
-def write_track(path):
-    per = POINTS // SEGMENTS
+def write_track(path, segments, per):
     with open(path, "w", encoding="utf-8") as f:
-        f.write('<?xml version="1.0"?><gpx version="1.1" creator="bench" xmlns="http://www.topografix.com/GPX/1/1"><trk>')
-        for s in range(SEGMENTS):
+        f.write('<?xml version="1.0"?><gpx version="1.1" creator="bench" '
+                'xmlns="http://www.topografix.com/GPX/1/1"><trk>')
+        for s in range(segments):
             f.write("<trkseg>")
             for k in range(per):
                 i = s * per + k
@@ -31,70 +37,101 @@ def write_track(path):
         f.write("</trk></gpx>")
 
 
-def python_draw(m, data_path):
-    """The same steps written directly in Python, on a thread."""
-    def work():
-        with open(data_path, "r", encoding="utf-8") as file:
-            gpx = gpxpy.parse(file)
-        paths = []
-        for track in gpx.tracks:
-            for segment in track.segments:
-                lons = [p.longitude for p in segment.points]
-                lats = [p.latitude for p in segment.points]
-                paths.append(list(zip(lats, lons)))
-        with m.lock_draw_line:
-            for path in paths:
-                m.map_widget.set_path(path, width=3, color="#2894FF")
-    threading.Thread(target=work, daemon=True).start()
+def measure(data_path, segments):
+    """One draw_gpx in this process: seconds to the last path, of gpxpy.parse,
+    of the longest event-loop gaps outside and during the parse, and of the
+    longest set_path."""
+    with common.screen(), common.kit_root() as (_, pandrel, root):
+        m = pandrel.Draw_Map(root)
+        m.map_widget.tile_server = "http://127.0.0.1:9/{z}/{x}/{y}.png"  # offline: tiles fail at once
+        parse_window, set_paths = [], []
+        gpxpy, set_path = m.gpxpy, m.map_widget.set_path
+
+        class TimedParse:  # the kit looks up self.gpxpy.parse and self.map_widget.set_path at each call
+            def parse(self, file):
+                began = time.perf_counter()
+                try:
+                    return gpxpy.parse(file)
+                finally:
+                    parse_window.extend((began, time.perf_counter()))
+
+        def timed_set_path(*args, **kwargs):
+            began = time.perf_counter()
+            try:
+                return set_path(*args, **kwargs)
+            finally:
+                set_paths.append(time.perf_counter() - began)
+
+        m.gpxpy, m.map_widget.set_path = TimedParse(), timed_set_path
+        beats = []
+
+        def beat():
+            beats.append(time.perf_counter())
+            if len(m.map_widget.canvas_path_list) == segments and not m.lock_draw_line.locked():
+                root.quit()
+            else:
+                root.after(1, beat)
+
+        began = time.perf_counter()
+        m.draw_gpx(data_path)
+        beats.append(time.perf_counter())
+        root.after(1, beat)
+        root.mainloop()
+        outside, during = [0.0], [0.0]
+        for a, b in zip(beats, beats[1:]):
+            overlaps = parse_window and a < parse_window[1] and b > parse_window[0]
+            (during if overlaps else outside).append(b - a)
+        m.map_widget.running = False
+        return {"total": beats[-1] - began, "parse": parse_window[1] - parse_window[0], "outside": max(outside),
+                "during": max(during), "set_path": max(set_paths)}
 
 
-def timed(root, m, start):
-    """Seconds from start() to the last path on the map, and the longest gap of an after(1) heartbeat."""
-    m.map_widget.delete_all_path()
-    gaps = [0.0]
-    last = [time.perf_counter()]
-
-    def beat():
-        now = time.perf_counter()
-        gaps[0] = max(gaps[0], now - last[0])
-        last[0] = now
-        if len(m.map_widget.canvas_path_list) == SEGMENTS and not m.lock_draw_line.locked():
-            root.quit()
-        else:
-            root.after(1, beat)
-
-    t0 = time.perf_counter()
-    start()
-    last[0] = time.perf_counter()
-    root.after(1, beat)
-    tkinter.Misc.mainloop(root)
-    return time.perf_counter() - t0, gaps[0]
+def ms(seconds):
+    return f"{seconds * 1000:7.1f} ms"
 
 
 def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--rounds", type=int, default=5)
+    parser.add_argument("--baseline", help="a folder with an earlier build of the kit installed")
+    parser.add_argument("--measure", nargs=2, help=argparse.SUPPRESS)
+    args = parser.parse_args()
+    if args.measure:
+        import json
+
+        print(json.dumps(measure(args.measure[0], int(args.measure[1]))))
+        return
     folder = tempfile.mkdtemp()
-    data_path = os.path.join(folder, "track.gpx")
-    write_track(data_path)
-    root = customtkinter.CTk()
-    m = Pandrel.Draw_Map(root)
-    m.map_widget.tile_server = "http://127.0.0.1:9/{z}/{x}/{y}.png"  # offline: tiles fail at once
-    print(f"track: {POINTS} points in {SEGMENTS} segments, {os.path.getsize(data_path) / 1e6:.1f} MB")
-    results = {"kit draw_gpx": [], "Python steps": []}
-    for _ in range(ROUNDS):  # alternate, so neither side always runs first
-        results["kit draw_gpx"].append(timed(root, m, lambda: m.draw_gpx(data_path)))
-        results["Python steps"].append(timed(root, m, lambda: python_draw(m, data_path)))
-    for name, runs in results.items():
-        times = sorted(t for t, _ in runs)
-        stall = max(g for _, g in runs)
-        print(f"{name:14s} best {times[0] * 1000:8.1f} ms   median {times[len(times) // 2] * 1000:8.1f} ms   "
-              f"longest event-loop stall {stall * 1000:7.1f} ms")
-    m.map_widget.running = False
-    root.destroy()
-    os.remove(data_path)
+    print(f"CPython {sys.version.split()[0]}; {args.rounds} rounds, each measurement in a fresh process"
+          + (", sides alternating" if args.baseline else ""))
+    for title, (segments, per) in FILES.items():
+        path = os.path.join(folder, "track.gpx")
+        write_track(path, segments, per)
+        sides = {"this build": lambda: common.in_child(__file__, "--measure", path, segments)}
+        if args.baseline:
+            sides["earlier build"] = lambda: common.in_child(__file__, "--measure", path, segments,
+                                                             pythonpath=args.baseline)
+        results = common.alternating(args.rounds, sides)
+        print(f"{title} ({os.path.getsize(path) / 1e6:.1f} MB):")
+        medians = {}
+        for name, runs in results.items():
+            failed = [r["failed"] for r in runs if "failed" in r]
+            runs = [r for r in runs if "failed" not in r]
+            if not runs:
+                print(f"  {name:13s}: every run failed ({', '.join(sorted(set(failed)))})")
+                continue
+            med = {key: statistics.median(r[key] for r in runs) for key in runs[0]}
+            medians[name] = med["total"]
+            print(f"  {name:13s}: draw_gpx to the last path {ms(med['total'])} (best {ms(min(r['total'] for r in runs))}),"
+                  f" gpxpy.parse {ms(med['parse'])}; longest Tk-loop gap outside the parse {ms(med['outside'])}"
+                  f" (target <= 50 ms), during it {ms(med['during'])}; longest set_path {ms(med['set_path'])}"
+                  + (f"; {len(failed)} of {args.rounds} runs failed ({', '.join(sorted(set(failed)))})" if failed else ""))
+        if len(medians) == 2:
+            ratio = medians["this build"] / medians["earlier build"]
+            print(f"  this build / earlier build, draw_gpx to the last path: {ratio:.3f} (target: not slower)")
+        os.remove(path)
     os.rmdir(folder)
 
 
 if __name__ == "__main__":
     main()
-    if screen is not None:
-        screen.close()

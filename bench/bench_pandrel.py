@@ -5,7 +5,6 @@ makes on a CTkTextbox (the floor). Prints figures; asserts nothing.
     python bench/bench_pandrel.py [--lines N] [--rounds R]
 """
 import argparse
-import importlib
 import os
 import re
 import statistics
@@ -13,7 +12,8 @@ import subprocess
 import sys
 import time
 
-from tessarim.display import ensure_display  # noqa: E402  (the installed package)
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))  # common.py, also under python -P
+import common  # noqa: E402
 
 DEPENDENCIES = ("import os, tkinter, customtkinter, pyautogui, time, functools, json, webbrowser, calendar, "
                 "datetime, random, string, re; from PIL import Image")
@@ -90,57 +90,49 @@ def main():
     parser.add_argument("--lines", type=int, default=2000)
     parser.add_argument("--rounds", type=int, default=7)
     args = parser.parse_args()
-    screen = ensure_display()
-    try:
+    with common.screen():
         median, best = import_overhead(args.rounds)
         print(f"import overhead of Halvorine通用模組 (Pandrel) beyond its dependencies: "
               f"median {median:.2f} ms, best {best:.2f} ms (target < 5 ms)")
 
-        import customtkinter
-        pandrel = importlib.import_module("Halvorine通用模組.Pandrel").Pandrel
-        root = customtkinter.CTk()
-        root.update()
-        parent = customtkinter.CTkFrame(root)
-        parent.grid()
+        with common.kit_root() as (customtkinter, pandrel, root):
+            parent = customtkinter.CTkFrame(root)
+            parent.grid()
 
-        for kind, (text_of, floor) in LINES.items():
-            kit_times, floor_times, tagged_times = [], [], []
-            for _ in range(args.rounds):
-                kit_box = pandrel.Set_CTkTextbox(parent)
-                t, _ = time_lines(lambda: kit_box, lambda b, i: b.add_text(text_of(i)), args.lines)
-                kit_times.append(t)
-                kit_box.textbox.destroy()
-                t, box = time_lines(lambda: customtkinter.CTkTextbox(parent, width=700, height=300, corner_radius=0),
-                                    floor, args.lines)
-                floor_times.append(t)
-                box.destroy()
-                t, box = time_lines(lambda: customtkinter.CTkTextbox(parent, width=700, height=300, corner_radius=0),
-                                    with_tags(floor), args.lines)
-                tagged_times.append(t)
-                box.destroy()
-            kit, bare = statistics.median(kit_times), statistics.median(floor_times)
-            tagged = statistics.median(tagged_times)
-            print(f"add_text, {kind:13s}: {kit / args.lines * 1e6:7.2f} us/line; floor (inserts) "
-                  f"{bare / args.lines * 1e6:7.2f} us/line, ratio {kit / bare:.3f} (target <= 1.2); "
-                  f"inserts + 3 tag_config {tagged / args.lines * 1e6:7.2f} us/line, ratio {kit / tagged:.3f}")
-        # One long line without a complete segment: the expression alone rescans it
-        # from every position.
-        for length in (4_000, 16_000):
-            long_line = "x" * length + f"{RED}unclosed"
-            box = pandrel.Set_CTkTextbox(parent)
-            began = time.perf_counter()
-            box.add_text(long_line)
-            kit = time.perf_counter() - began
-            began = time.perf_counter()
-            re.compile(SEGMENT).findall(long_line)
-            bare = time.perf_counter() - began
-            print(f"add_text of a {length}-character line without a closing marker: {kit * 1000:.2f} ms "
-                  f"(findall of the expression alone: {bare * 1000:.1f} ms)")
-            box.textbox.destroy()
-        root.destroy()
-    finally:
-        if screen is not None:
-            screen.close()
+            for kind, (text_of, floor) in LINES.items():
+                kit_times, floor_times, tagged_times = [], [], []
+                for _ in range(args.rounds):
+                    kit_box = pandrel.Set_CTkTextbox(parent)
+                    t, _ = time_lines(lambda: kit_box, lambda b, i: b.add_text(text_of(i)), args.lines)
+                    kit_times.append(t)
+                    kit_box.textbox.destroy()
+                    t, box = time_lines(lambda: customtkinter.CTkTextbox(parent, width=700, height=300, corner_radius=0),
+                                        floor, args.lines)
+                    floor_times.append(t)
+                    box.destroy()
+                    t, box = time_lines(lambda: customtkinter.CTkTextbox(parent, width=700, height=300, corner_radius=0),
+                                        with_tags(floor), args.lines)
+                    tagged_times.append(t)
+                    box.destroy()
+                kit, bare = statistics.median(kit_times), statistics.median(floor_times)
+                tagged = statistics.median(tagged_times)
+                print(f"add_text, {kind:13s}: {kit / args.lines * 1e6:7.2f} us/line; floor (inserts) "
+                      f"{bare / args.lines * 1e6:7.2f} us/line, ratio {kit / bare:.3f} (target <= 1.2); "
+                      f"inserts + 3 tag_config {tagged / args.lines * 1e6:7.2f} us/line, ratio {kit / tagged:.3f}")
+            # One long line without a complete segment: the expression alone rescans it
+            # from every position.
+            for length in (4_000, 16_000):
+                long_line = "x" * length + f"{RED}unclosed"
+                box = pandrel.Set_CTkTextbox(parent)
+                began = time.perf_counter()
+                box.add_text(long_line)
+                kit = time.perf_counter() - began
+                began = time.perf_counter()
+                re.compile(SEGMENT).findall(long_line)
+                bare = time.perf_counter() - began
+                print(f"add_text of a {length}-character line without a closing marker: {kit * 1000:.2f} ms "
+                      f"(findall of the expression alone: {bare * 1000:.1f} ms)")
+                box.textbox.destroy()
 
 
 if __name__ == "__main__":
