@@ -2,9 +2,11 @@
 import builtins
 import gc
 import math
+import re
 
 import pytest
 
+from child import run_child
 from hostile import BadStr, only_python_errors
 
 NAN = math.nan
@@ -127,17 +129,50 @@ def test_failures_leave_no_canvas(chart, sized, options, error):
         chart.update([], [], "ok")
 
 
-@pytest.mark.parametrize("make", [lambda c: c.add([0], [1], Lx=10**6), lambda c: c.add([0], [1], Ly=16385),
+@pytest.mark.parametrize("make", [lambda c: c.add([0], [1], Lx=10**6), lambda c: c.add([0], [1], Ly=32768),
                                   lambda c: c.add([0], [1], Lx=1e20, dpi=0.5), lambda c: c.test(Lx=10**6)])
 def test_figures_too_large_to_show_are_refused(chart, sized, make):
     with pytest.raises(ValueError, match="too large to show"):
         make(chart)
     assert sized.winfo_children() == [] and chart.row == 0 and chart.fig == {} and chart.canvas == {}
-    # The largest figure still shown, on this screen's pixel ratio.
+    # Far below X's limits, at this screen's pixel ratio: built and shown.
     ratio = max(1.0, sized.winfo_fpixels("1i") / 96)
-    chart.add([0], [1], Lx=int(16384 / ratio) - 1, Ly=10)
+    chart.add([0], [1], Lx=16000, Ly=10)
     sized.update()
-    assert 16000 < chart.canvas["$$$0$$$"].get_tk_widget().winfo_reqwidth() <= 16384
+    assert abs(chart.canvas["$$$0$$$"].get_tk_widget().winfo_width() - 16000 * ratio) <= 1
+
+
+# Charts in a fresh parent each: the widest canvas X shows (32707 pixels, as Tk
+# draws a canvas through a pixmap 60 pixels larger) and one pixel more, and two
+# charts whose parent would grow past its limit though each canvas fits.
+CHARTS = """
+ratio = max(1.0, root.winfo_fpixels("1i") / 96)
+widest = max(lx for lx in range(int(32707 / ratio) - 3, int(32707 / ratio) + 3) if int(lx / 100 * 100 * ratio) <= 32707)
+for case in sys.argv[2:]:
+    parent = customtkinter.CTkFrame(root)
+    parent.grid(row=0, column=0)
+    charts = Pandrel.Chart_Matplotlib(parent)
+    try:
+        if case == "stacked":
+            charts.add([0], [1], Lx=100, Ly=round(17000 / ratio))
+            charts.add([0], [1], Lx=100, Ly=round(17000 / ratio))
+        else:
+            charts.add([0], [1], Lx=widest + (case == "past"), Ly=10)
+    except ValueError as refused:
+        report(case=case, refused=str(refused), rows=charts.row)
+    else:
+        root.update()
+        report(case=case, width=charts.canvas["$$$0$$$"].get_tk_widget().winfo_width())
+    parent.destroy()
+report(alive=True)
+"""
+
+
+def test_charts_at_the_limits_of_the_window_system(tmp_path):
+    widest, past, stacked, alive = run_child(CHARTS, 1.0, "widest", "past", "stacked", cwd=tmp_path)
+    assert 32700 <= widest["width"] <= 32707 and alive == {"alive": True}
+    assert re.search(r"the chart's canvas would be 3270[89] x \d+ pixels, \d more than the 32707", past["refused"])
+    assert re.search(r"the Canvas \S+ would be \d+ x 3[34]\d{3} pixels", stacked["refused"]) and stacked["rows"] == 1
 
 
 def test_hostile_arguments_on_a_live_chart(chart, sized):

@@ -1,11 +1,13 @@
 """Entry_Table: columns under named headers, rows of cells, values and sizes."""
 import gc
 import random
+import re
 import string
 import types
 
 import pytest
 
+from child import run_child
 from hostile import BadStr, only_python_errors
 
 
@@ -157,7 +159,8 @@ def test_failures_leave_the_steps_before_them_done(table, frame):
 
 
 @pytest.mark.parametrize("call", [
-    lambda t: t.add_table(1000),
+    lambda t: t.add_table(1167),  # 32726 pixels: the parent's own canvas would pass the 32707 it can take
+    lambda t: t.add_table(1200),  # 33650 pixels: past any window, refused before the parent changes
     lambda t: t.add_table(float("inf")),
     lambda t: (t.add_entry_name("wide", 40000), t.add_table(1)),
     lambda t: (t.add_entry_name("wide", 40000, state="disabled"), t.add_table(1)),
@@ -176,6 +179,73 @@ def test_sizes_the_window_system_cannot_show_are_refused(table, frame, call):
     frame.update()  # shown: anything too large would end the process here
     assert frame.cget("height") == 78.0 and record(table, "A")[5].cget("text") == "A"
     assert kept.get() == "kept"
+
+
+# Each case builds one table in a fresh parent, shows it and reports the real
+# sizes, or the refusal; the process must live on either way.
+SIZES = """
+def text(pixels):
+    font = customtkinter.CTkFont(family="Microsoft JhengHei", size=15, weight="bold")
+    return "x" * round(pixels / font.measure("x"))
+
+for case in sys.argv[2:]:
+    kind, size = case.split(":")
+    size = int(size)
+    if kind == "scroll":
+        parent = customtkinter.CTkScrollableFrame(root, width=500, height=300)
+    else:
+        parent = customtkinter.CTkFrame(root, width=size if kind == "wide" else 200)
+    parent.grid(row=0, column=0)
+    table = Pandrel.Entry_Table(parent)
+    table.add_entry_name(text(size) if kind == "header" else "A", size if kind == "column" else 100)
+    table.add_entry_name("B", 80, state="disabled")
+    try:
+        table.add_table(size if kind in ("rows", "scroll") else 2)
+        if kind == "title":
+            table.set_title_text("A", text(size))
+        if kind == "text":
+            table.set_text("B", 0, text(size))
+    except ValueError as refused:
+        report(case=case, refused=str(refused))
+    else:
+        root.update()
+        first, second = table.entry_name  # the column keys, in order
+        header = table.entry_name[first][5]
+        shown = {"rows": parent, "wide": parent, "column": table.entry[first][0], "header": header,
+                 "title": header, "text": table.entry[second][0][1]}.get(kind)
+        shown = shown or parent._parent_canvas
+        report(case=case, width=shown.winfo_width(), height=shown.winfo_height())
+    parent.destroy()
+root.update()
+report(alive=True)
+"""
+
+
+@pytest.mark.parametrize("scaling, cases", [
+    # Below X's limits everything is built and shown, in real pixels: rows (16850 and, at 2.0, 16900 pixels
+    # tall), a parent and a column 20000 pixels wide, texts about 22000 pixels wide; in a scrollable frame
+    # the frame around its canvas (12 pixels taller) is the last to fit: 1165 rows, not 1166.
+    (1.0, {"rows:600": (None, 16850), "wide:20000": (20000, None), "column:20000": (20000, 30),
+           "header:22000": (22000, None), "title:22000": (22000, None), "text:22000": (22000, None),
+           "scroll:1165": (None, 32670), "scroll:1166": r"the Canvas \S+ would be 522 x 32710 pixels, 3 more than the 32707"}),
+    (2.0, {"rows:300": (None, 16900), "column:10000": (20000, 60), "rows:582": (None, 32700),
+           "rows:583": r"the Canvas \S+ would be 400 x 32748 pixels, 41 more than the 32707",
+           "column:20000": "its cells would be 40000 pixels wide, 7233 more than the 32767"}),
+    # README's scrollable frame at 3.0: a canvas of 33750 pixels ended the process.
+    (3.0, {"scroll:400": "its parent would be 33750 pixels tall, 983 more than the 32767", "rows:10": (None, 990)}),
+])
+def test_sizes_below_the_limits_are_shown_and_above_refused(tmp_path, scaling, cases):
+    results = run_child(SIZES, scaling, *cases, cwd=tmp_path)
+    assert results[-1] == {"alive": True}
+    for result in results[:-1]:
+        expected = cases[result["case"]]
+        if isinstance(expected, str):
+            assert re.search("too large to show: " + expected, result.get("refused", "")), result
+            continue
+        assert "refused" not in result, result
+        for got, want in zip((result["width"], result["height"]), expected):
+            assert want is None or abs(got - want) <= want // 50, result
+    assert [r["case"] for r in results[:-1]] == list(cases)
 
 
 HOSTILE = [None, 0, -1, 10**100, -10**100, 1.5, float("nan"), "", "x" * 100_000, b"b", object(), BadStr(), [],

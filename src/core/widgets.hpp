@@ -8,19 +8,62 @@
 
 namespace hv {
 
-// The largest width or height, in pixels, that one widget may ask for. X servers
-// refuse windows and pixmaps wider or taller than 32767 pixels, and Xlib's
-// default error handler then ends the whole process when Tk shows the widget;
-// half of that leaves the widget's parents room for their own padding.
-constexpr long max_widget_side = 16384;
+// The window system's limits. An X server makes no window or pixmap wider or
+// taller than 32767 pixels, and when Tk asks for one anyway, Xlib's default
+// error handler ends the whole process (BadAlloc) the moment the widget is
+// shown. Tk draws every canvas through a pixmap of its drawing area plus
+// canvas_margin pixels on each side, so a canvas gives out 60 pixels sooner;
+// so does every customtkinter widget, each of which draws on a canvas of its
+// own size.
+constexpr long max_window_side = 32767;
+constexpr long canvas_margin = 30;
 
-// Empty when `widget` and every window inside it ask for at most
-// max_widget_side pixels each way; otherwise the largest request, as
-// "<width> x <height> pixels". Tk computes the requests as soon as a widget is
-// made or reconfigured and asks the X server for the windows only when it shows
-// them, so a widget checked right away can still be undone or destroyed.
-// Objects without winfo_reqwidth are not Tk widgets and pass.
-std::string oversize(py::handle widget);
+// A window that a size would make too large to show: which one, the size it
+// would get in real pixels (after customtkinter's widget scaling), and the
+// most it can have. Empty when everything fits.
+struct Oversize {
+    std::string window;  // "the Canvas .!ctkframe.!canvas", or a name a caller gave
+    double width = 0;
+    double height = 0;
+    long limit = 0;
+    std::string side;  // for a single side: "40000 pixels wide"
+
+    explicit operator bool() const { return !window.empty(); }
+    // "<window> would be <width> x <height> pixels (or <side>), <n> more than
+    // the <limit> it can take"
+    std::string describe() const;
+};
+
+// Whether showing `widget` as it stands now would ask the window system for a
+// window past its limit, counting every window the widget makes or grows:
+//  - the widget and every window inside it, each at the size its geometry
+//    manager gives it (a frame that propagates takes its content's size, a
+//    window gridded or packed to stretch, or placed relative to its master,
+//    takes its share of the master);
+//  - the windows around it that grow with it: the master it is gridded or
+//    packed into when that propagates, with the windows that stretch with that
+//    master, and so on up to (not including) the toplevel; for a window inside
+//    a canvas (the inner frame of a CTkScrollableFrame), the canvas and the
+//    windows around it.
+// Sizes are the ones Tk asks for when nothing around a window holds it smaller,
+// computed now: Tk works geometry out only when it shows the widget, and so it
+// is too late to undo then. Objects that are not Tk widgets pass.
+Oversize oversize(py::handle widget);
+
+// The same for a canvas of `width` x `height` real pixels that is about to be
+// made and gridded into `parent` at (row, column), stretched to its cell:
+// the canvas at the size its cell gives it, and the windows it grows.
+Oversize oversize_gridded_canvas(py::handle parent, double width, double height, py::handle row, long column);
+
+// A window side of `value` in `widget`'s units (customtkinter's widget scaling
+// applies when `widget` is a customtkinter widget) that no window can have, as
+// "<window> would be <value> pixels <side>": for refusing a size before
+// anything is made or changed with it. Empty when the value fits or is no
+// number (the call that uses it fails on its own then).
+Oversize oversize_side(py::handle widget, py::handle value, const char* side, const std::string& window);
+
+// Raises ValueError: "<what> is too large to show: <too_large.describe()>".
+[[noreturn]] void refuse_size(const std::string& what, const Oversize& too_large);
 
 // The names of the Tk children of `parent` now, or None when it has none to
 // name (not a Tk widget). Never raises.

@@ -11,7 +11,6 @@
 #include "../core/widgets.hpp"
 
 #include <cmath>
-#include <cstdio>
 #include <string>
 
 namespace pandrel {
@@ -64,33 +63,26 @@ py::object inches(py::handle self, py::handle pixels, const char* which, py::han
 
 // The Tk canvas of a figure asks for its size in whole pixels, times the
 // screen's pixel ratio once it is shown (matplotlib's figure of 1 inch per 96
-// pixels against the screen's own pixels per inch). The X server refuses
-// windows past 32767 pixels by ending the process when the canvas is shown, so
-// a figure that large is refused before its canvas is made.
+// pixels against the screen's own pixels per inch). It is gridded into the
+// parent, which grows with it; a canvas or a parent too large for the window
+// system would end the process when shown, so the figure is refused before
+// its canvas is made.
 double pixel_ratio(py::handle parent) {
     py::object measure = py::getattr(parent, "winfo_fpixels", py::none());
     if (measure.is_none()) return 1.0;
     const double ratio = measure("1i").cast<double>() / 96.0;
-    return ratio > 1.0 ? ratio : 1.0;  // a smaller ratio only shrinks the canvas
-}
-
-std::string whole(double pixels) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%.6g", pixels);
-    return text;
+    return ratio > 1.0 ? ratio : 1.0;  // the canvas is made at ratio 1 and only shrinks on a smaller one
 }
 
 void refuse_if_too_large(py::handle self, py::handle figure) {
     py::object box = py::getattr(figure, "bbox", py::none());
     if (box.is_none()) return;  // not a matplotlib figure: nothing to measure
-    const double ratio = pixel_ratio(self.attr("frame"));
+    py::object parent = self.attr("frame");
+    const double ratio = pixel_ratio(parent);
     const double width = std::trunc(box.attr("width").cast<double>() * ratio);
     const double height = std::trunc(box.attr("height").cast<double>() * ratio);
-    const auto limit = static_cast<double>(hv::max_widget_side);
-    if (!(width > limit) && !(height > limit)) return;
-    hv::raise(PyExc_ValueError, "the chart is too large to show: its figure would need " +
-                                    whole(width) + " x " + whole(height) + " pixels, more than " +
-                                    std::to_string(hv::max_widget_side) + " either way");
+    if (const hv::Oversize problem = hv::oversize_gridded_canvas(parent, width, height, self.attr("row"), 0))
+        hv::refuse_size("the chart", problem);
 }
 
 // Figure(figsize=(Lx, Ly), dpi=dpi, facecolor=facecolor), then its layout.

@@ -59,12 +59,13 @@ bool compare(py::handle a, py::handle b, int op) {
 
 // A day cell with a text of thousands of characters would be too large for the
 // window system, which ends the process when the grid is shown: refused first.
+// The grid frame is placed at a fixed share of the calendar, so it does not
+// grow with its days; the cell and what is inside it are what can outgrow X.
 void refuse_if_too_large(py::handle cell) {
-    const std::string size = hv::oversize(cell);
-    if (size.empty()) return;
+    const hv::Oversize problem = hv::oversize(cell);
+    if (!problem) return;
     cell.attr("destroy")();
-    hv::raise(PyExc_ValueError, "the day is too large to show: its cell would need " + size + ", more than " +
-                                    std::to_string(hv::max_widget_side) + " either way");
+    hv::refuse_size("the day", problem);
 }
 
 py::object init(const hv::Args& a) {

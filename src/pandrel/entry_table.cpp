@@ -35,13 +35,6 @@ bool truth(py::handle value) {
     return r == 1;
 }
 
-bool greater(py::handle x, long limit) {
-    py::int_ bound(limit);
-    const int r = PyObject_RichCompareBool(x.ptr(), bound.ptr(), Py_GT);
-    if (r < 0) throw py::error_already_set();
-    return r == 1;
-}
-
 // for item in iterable: fn(item)
 template <class Fn>
 void for_each(py::handle iterable, Fn&& fn) {
@@ -69,19 +62,8 @@ py::object state_of(py::handle self, py::handle key) {
 bool is_state(py::handle state, const char* which) { return hv::equals(state, py::str(which)); }
 
 // A widget that asks for more than the window system can take ends the whole
-// process when Tk shows it; these refuse it while it can still be undone.
-std::string too_large(py::handle widget, const char* what) {
-    const std::string size = hv::oversize(widget);
-    if (size.empty()) return size;
-    return std::string(what) + " is too large to show: it would need " + size + ", more than " +
-           std::to_string(hv::max_widget_side) + " either way";
-}
-
-[[noreturn]] void refuse_size(const std::string& what, py::handle value) {
-    hv::raise(PyExc_ValueError, what + " is too large to show: " + hv::str(value).cast<std::string>() +
-                                    " pixels, more than " + std::to_string(hv::max_widget_side));
-}
-
+// process when Tk shows it; each change is measured and refused (undone first)
+// while it can still be undone.
 py::object init(const hv::Args& a) {
     py::handle self = a["self"];
     self.attr("entry_name") = py::dict();
@@ -123,10 +105,9 @@ py::object add_entry_name(const hv::Args& a) {
     py::object font = table_font(a);
     py::object label = hv::make_widget(frame, [&] { return make_label(frame, "text"_a = text, "font"_a = font); });
     // A name of thousands of characters would make a header too wide to show.
-    const std::string problem = too_large(label, "the column's name");
-    if (!problem.empty()) {
+    if (const hv::Oversize problem = hv::oversize(label)) {
         label.attr("destroy")();
-        hv::raise(PyExc_ValueError, problem);
+        hv::refuse_size("the column's name", problem);
     }
     record.append(label);
     hv::setitem(self.attr("entry_name"), key_of(a, self, name), record);
@@ -149,10 +130,9 @@ template <class Make>
 py::object column_cell(py::handle frame, bool& first, const Make& make) {
     if (!first) return make();
     py::object cell = hv::make_widget(frame, make);
-    const std::string problem = too_large(cell, "the column's cells");
-    if (!problem.empty()) {
+    if (const hv::Oversize problem = hv::oversize(cell)) {
         cell.attr("destroy")();
-        hv::raise(PyExc_ValueError, problem);
+        hv::refuse_size("the column's cells", problem);
     }
     first = false;
     return cell;
@@ -218,11 +198,12 @@ py::object add_table(const hv::Args& a) {
     py::handle n = a["n"];
 
     py::object height = add(div(mul(py::int_(14000), n), py::int_(500)), py::int_(50));
-    // Taller than the window system can show (about 580 rows and up) would end
-    // the process when the parent is shown: refused before anything changes.
-    if (greater(height, hv::max_widget_side)) refuse_size("a table of " + hv::str(n).cast<std::string>() + " rows",
-                                                          height);
     py::object frame = self.attr("frame");
+    const std::string table = "a table of " + hv::str(n).cast<std::string>() + " rows";
+    // A parent taller than any window can be is refused before anything
+    // changes; the windows it would grow are measured once it has its height.
+    if (const hv::Oversize past = hv::oversize_side(frame, height, "tall", "its parent"))
+        hv::refuse_size(table, past);
     // The height to go back to; a parent that cannot tell it is not a Tk
     // widget the window system would be asked to show.
     py::object before;
@@ -231,10 +212,9 @@ py::object add_table(const hv::Args& a) {
     } catch (py::error_already_set&) {
     }
     frame.attr("configure")("height"_a = height);
-    const std::string problem = too_large(frame, "the table's parent");
-    if (!problem.empty()) {
+    if (const hv::Oversize problem = hv::oversize(frame)) {
         if (before) frame.attr("configure")("height"_a = before);
-        hv::raise(PyExc_ValueError, problem);
+        hv::refuse_size(table, problem);
     }
 
     for_each(self.attr("entry_name"), [&](py::object k) {
@@ -245,11 +225,11 @@ py::object add_table(const hv::Args& a) {
         const bool editable = is_state(state, "normal");
         if (!editable && !is_state(state, "disabled")) return;  // a column without cells
         py::object rows = a.call("range", a.call("int", n));
-        // A column wider than the window system can show is refused before
-        // its first cell.
-        if (truth(rows) && greater(hv::getitem(record, py::int_(1)), hv::max_widget_side))
-            refuse_size("a column " + hv::str(hv::getitem(record, py::int_(1))).cast<std::string>() + " wide",
-                        hv::getitem(record, py::int_(1)));
+        // A column wider than any window can be is refused before its first cell.
+        py::object width = hv::getitem(record, py::int_(1));
+        if (truth(rows))
+            if (const hv::Oversize past = hv::oversize_side(self.attr("frame"), width, "wide", "its cells"))
+                hv::refuse_size("a column " + hv::str(width).cast<std::string>() + " wide", past);
         py::object cells = hv::getitem(self.attr("entry"), k);
         py::object defaults = hv::getitem(self.attr("default_value_get"), k);
         if (editable)
@@ -344,10 +324,9 @@ py::object set_text(const hv::Args& a) {
         variable.attr("set")(shown);
         // Thousands of characters would make the cell's label too large to
         // show: the cell keeps its text and the call is refused.
-        const std::string problem = too_large(hv::getitem(slot, py::int_(1)), "the text");
-        if (!problem.empty()) {
+        if (const hv::Oversize problem = hv::oversize(hv::getitem(slot, py::int_(1)))) {
             variable.attr("set")(before);
-            hv::raise(PyExc_ValueError, problem);
+            hv::refuse_size("the text", problem);
         }
     } else if (is_state(state_of(self, key_of(a, self, name)), "normal")) {
         hv::getitem(hv::getitem(self.attr("entry"), key_of(a, self, name)), y)
@@ -367,10 +346,9 @@ py::object set_title_text(const hv::Args& a) {
     py::object text = a.str(new_name);
     py::object before = label.attr("cget")("text");
     label.attr("configure")("text"_a = text);
-    const std::string problem = too_large(label, "the column's name");
-    if (!problem.empty()) {
+    if (const hv::Oversize problem = hv::oversize(label)) {
         label.attr("configure")("text"_a = before);
-        hv::raise(PyExc_ValueError, problem);
+        hv::refuse_size("the column's name", problem);
     }
     return py::none();
 }

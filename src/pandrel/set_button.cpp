@@ -22,18 +22,11 @@ py::object button(const hv::Args& a, py::handle self, py::handle name) {
 // A button too large for the window system (a text of thousands of characters,
 // a huge image) would end the process when shown; it is refused before it is
 // stored or placed.
-std::string too_large(py::handle widget) {
-    std::string size = hv::oversize(widget);
-    if (size.empty()) return size;
-    return "the button is too large to show (its text or image): it would need " + size + ", more than " +
-           std::to_string(hv::max_widget_side) + " either way";
-}
-
 void refuse_if_too_large(py::handle made) {
-    const std::string problem = too_large(made);
-    if (problem.empty()) return;
+    const hv::Oversize problem = hv::oversize(made);
+    if (!problem) return;
     made.attr("destroy")();
-    hv::raise(PyExc_ValueError, problem);
+    hv::refuse_size("the button (its text or image)", problem);
 }
 
 // The command of a button made without one.
@@ -128,10 +121,9 @@ py::object configure(const hv::Args& a) {
         py::object target = button(a, a["self"], a["button_name"]);
         py::object before = target.attr("cget")("text");
         target.attr("configure")("text"_a = a.str(text));
-        const std::string problem = too_large(target);
-        if (!problem.empty()) {
+        if (const hv::Oversize problem = hv::oversize(target)) {
             target.attr("configure")("text"_a = before);
-            hv::raise(PyExc_ValueError, problem);
+            hv::refuse_size("the button (its text or image)", problem);
         }
     } else if (is_not_none(state)) {
         py::object target = button(a, a["self"], a["button_name"]);

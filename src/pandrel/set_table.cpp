@@ -54,11 +54,9 @@ py::object add_entry_name(const hv::Args& a) {
         hv::make_widget(frame, [&] { return make_label(frame, "text"_a = label_text, "font"_a = font); });
     // A name of thousands of characters would make a label too large for the
     // window system, which ends the process when it is shown: refuse it first.
-    const std::string size = hv::oversize(label);
-    if (!size.empty()) {
+    if (const hv::Oversize problem = hv::oversize(label)) {
         label.attr("destroy")();
-        hv::raise(PyExc_ValueError, "the setting's name is too large to show: its label would need " + size +
-                                        ", more than " + std::to_string(hv::max_widget_side) + " either way");
+        hv::refuse_size("the setting's name", problem);
     }
 
     py::list record;
