@@ -1,17 +1,23 @@
-"""Runs a script in a child interpreter on its own virtual screen, for what
-could end the whole process when it goes wrong: X ends a process that asks for
-a window past its limits."""
+"""Runs a script in a child interpreter, for what could end the whole process
+when it goes wrong: X ends a process that asks for a window past its limits,
+and a thread that meets Tk wrongly crashes, aborts or freezes the interpreter.
+A crash or a freeze then fails one test, never the suite."""
 import json
+import os
 import subprocess
 import sys
 
-# What every child script starts with: a screen, customtkinter at the widget
-# scaling given as the first argument, and the kit.
-PRELUDE = """
-import json, sys
+# What every child script starts with: a screen and customtkinter.
+START = """
+import json, sys, threading, time
 from tessarim.display import ensure_display
 screen = ensure_display()
 import customtkinter
+"""
+
+# ... then, for the size tests, customtkinter at the widget scaling given as
+# the first argument, and the kit.
+PRELUDE = START + """
 customtkinter.set_widget_scaling(float(sys.argv[1]))
 from Halvorine通用模組 import Pandrel
 root = customtkinter.CTk()
@@ -20,10 +26,18 @@ def report(**result):
 """
 
 
+def run(script, *args, malloc=None, cwd=None, timeout=180):
+    """Runs `script` with `args` in a new interpreter (with PYTHONMALLOC=`malloc`
+    when given); the finished process and the JSON objects it printed, one a line."""
+    env = dict(os.environ, PYTHONMALLOC=malloc) if malloc else None
+    done = subprocess.run([sys.executable, "-P", "-c", script, *map(str, args)], capture_output=True, text=True,
+                          timeout=timeout, cwd=cwd, env=env)
+    return done, [json.loads(line) for line in done.stdout.splitlines() if line.startswith("{")]
+
+
 def run_child(script, scaling, *args, cwd, timeout=180):
     """Runs PRELUDE + script with `scaling` and `args`; returns the JSON lines it
     reported, after checking that it ended normally."""
-    done = subprocess.run([sys.executable, "-P", "-c", PRELUDE + script, str(scaling), *map(str, args)],
-                          capture_output=True, text=True, timeout=timeout, cwd=cwd)
+    done, reports = run(PRELUDE + script, scaling, *args, cwd=cwd, timeout=timeout)
     assert done.returncode == 0, done.stdout + done.stderr
-    return [json.loads(line) for line in done.stdout.splitlines() if line.startswith("{")]
+    return reports

@@ -1,9 +1,6 @@
 """Draw_Map: the map's set-up, drawing GPX files (directly and on the drawing
 thread), fitting the view, and clearing while a file is being drawn."""
 import gc
-import json
-import os
-import subprocess
 import sys
 import threading
 import time
@@ -12,6 +9,7 @@ from pathlib import Path
 
 import pytest
 
+import child
 from hostile import BadStr, only_python_errors
 
 GPX = Path(__file__).resolve().parents[1].parent / "shared" / "data" / "gpx"
@@ -186,11 +184,7 @@ def test_tk_thread_draw_waits_for_the_lock_without_blocking(m, tmp_path, root, c
 # Threads meet Tk in child processes, each with a time-out: a crash, an abort
 # or a freeze fails one test and never the suite. Each script prints one JSON
 # line of findings last.
-PREAMBLE = r"""
-import json, sys, threading, time
-from tessarim.display import ensure_display
-screen = ensure_display()
-import customtkinter
+PREAMBLE = child.START + r"""
 from Halvorine通用模組.Pandrel import Pandrel
 root = customtkinter.CTk()
 def new_map(parent):
@@ -294,18 +288,6 @@ root.mainloop()
 """
 
 
-def run_child(script, *args, malloc=None, timeout=90):
-    """Runs a script in a new interpreter; its findings and exit status."""
-    env = dict(os.environ)
-    if malloc:
-        env["PYTHONMALLOC"] = malloc
-    child = subprocess.run([sys.executable, "-P", "-c", script, *map(str, args)], capture_output=True, text=True,
-                           timeout=timeout, env=env)
-    lines = child.stdout.splitlines()
-    found = json.loads(lines[-1]) if lines and lines[-1].startswith("{") else None
-    return child, found, lines
-
-
 @pytest.fixture(scope="module")
 def long_track(tmp_path_factory):
     """100 segments of 1,000 points: seconds to parse, many slices to draw."""
@@ -321,8 +303,9 @@ MALLOC = [None, "debug"]
 @pytest.mark.parametrize("malloc", MALLOC)
 @pytest.mark.parametrize("where", ["made_on_tk_thread", "make_on_helper"])
 def test_clear_on_the_tk_thread_during_a_draw_does_not_freeze(long_track, where, malloc):
-    child, result, _ = run_child(CLEAR_DURING_DRAW, long_track, where, malloc=malloc)
-    assert child.returncode == 0, child.stderr
+    done, reports = child.run(CLEAR_DURING_DRAW, long_track, where, malloc=malloc, timeout=90)
+    assert done.returncode == 0, done.stderr
+    result = reports[-1]
     assert result["mid_draw"] < 100 and result["clear_took"] < 0.1, result
     assert result["left"] == 0, result  # removed once the file was on the map
 
@@ -332,8 +315,9 @@ def test_concurrent_fitting_draws_draw_every_file(malloc):
     files = [GPX / "korita-zbevnica.gpx", GPX / "cerknicko-jezero.gpx"] * 4
     if not all(f.exists() for f in files):
         pytest.skip("shared GPX files missing")
-    child, result, lines = run_child(CONCURRENT, *files, malloc=malloc)
-    assert child.returncode == 0 and "Traceback" not in child.stderr, child.stderr
+    done, reports = child.run(CONCURRENT, *files, malloc=malloc, timeout=90)
+    assert done.returncode == 0 and "Traceback" not in done.stderr, done.stderr
+    result, lines = reports[-1], done.stdout.splitlines()
     assert sum(line.startswith("已匯入 --> ") for line in lines) == 8
     assert result["paths"] == 4 * 3 + 4 * 7 and not result["locked"] and result["threads"] == 0, result
     # the last fit wins, and the tile grid follows the view
@@ -344,17 +328,18 @@ def test_concurrent_fitting_draws_draw_every_file(malloc):
 
 @pytest.mark.parametrize("malloc", MALLOC)
 def test_destroying_the_window_mid_draw_ends_the_drawing_thread(long_track, malloc):
-    child, result, _ = run_child(DESTROYED, long_track, malloc=malloc)
-    assert child.returncode == 0, child.stderr
+    done, reports = child.run(DESTROYED, long_track, malloc=malloc, timeout=90)
+    assert done.returncode == 0, done.stderr
+    result = reports[-1]
     assert result["mid_draw"] < 100 and not result["alive"] and not result["locked"], result
 
 
 @pytest.mark.parametrize("script, under_way", [(EXIT_WHILE_DRAWING, "drawing"), (EXIT_WHILE_CHARTING, "updates")],
                          ids=["map", "chart"])
 def test_exit_while_a_kit_call_runs_on_a_daemon_thread(long_track, script, under_way):
-    child, result, _ = run_child(script, long_track)
-    assert child.returncode == 0, (child.returncode, child.stderr[-2000:])
-    assert result[under_way], result  # the kit call was under way at exit
+    done, reports = child.run(script, long_track, timeout=90)
+    assert done.returncode == 0, (done.returncode, done.stderr[-2000:])
+    assert reports[-1][under_way], reports  # the kit call was under way at exit
 
 
 def test_hostile_arguments_and_no_growth(m, tmp_path, root, capsys, monkeypatch):
