@@ -153,6 +153,11 @@ owned call_method(py::handle obj, const char* name, std::initializer_list<py::ha
 
 owned getattr(py::handle obj, const char* name) { return owned::steal(PyObject_GetAttr(obj.ptr(), interned(name))); }
 
+py::object steal(PyObject* result) {
+    if (result == nullptr) throw py::error_already_set();
+    return py::reinterpret_steal<py::object>(result);
+}
+
 bool truth(py::handle value) {
     const int t = PyObject_IsTrue(value.ptr());
     if (t < 0) throw py::error_already_set();

@@ -248,6 +248,14 @@ owned call_method(py::handle obj, const char* name, std::initializer_list<py::ha
 owned getattr(py::handle obj, const char* name);
 // Python's truth test.
 bool truth(py::handle value);
+// A new reference from the C API; throws the set error on NULL.
+py::object steal(PyObject* result);
+// Python's +, -, * and / (true division) on the objects themselves, so ints
+// stay ints and floats floats, as the interpreter mixes them.
+inline py::object add(py::handle x, py::handle y) { return steal(PyNumber_Add(x.ptr(), y.ptr())); }
+inline py::object sub(py::handle x, py::handle y) { return steal(PyNumber_Subtract(x.ptr(), y.ptr())); }
+inline py::object mul(py::handle x, py::handle y) { return steal(PyNumber_Multiply(x.ptr(), y.ptr())); }
+inline py::object div(py::handle x, py::handle y) { return steal(PyNumber_TrueDivide(x.ptr(), y.ptr())); }
 
 // The interned string object of a name the code spells out; kept for the life
 // of the process. Needs the GIL.

@@ -18,20 +18,6 @@ namespace {
 
 const char* const tick_colour = "#D0D0D0";
 
-bool truth(py::handle value) {
-    const int r = PyObject_IsTrue(value.ptr());
-    if (r < 0) throw py::error_already_set();
-    return r == 1;
-}
-
-py::object steal(PyObject* result) {
-    if (result == nullptr) throw py::error_already_set();
-    return py::reinterpret_steal<py::object>(result);
-}
-
-py::object true_divide(py::handle a, py::handle b) { return steal(PyNumber_TrueDivide(a.ptr(), b.ptr())); }
-py::object add(py::handle a, py::handle b) { return steal(PyNumber_Add(a.ptr(), b.ptr())); }
-py::object multiply(py::handle a, py::handle b) { return steal(PyNumber_Multiply(a.ptr(), b.ptr())); }
 
 // self.<dict>[name]
 py::object entry(py::handle self, const char* dict, py::handle name) { return hv::getitem(self.attr(dict), name); }
@@ -40,7 +26,7 @@ py::object entry(py::handle self, const char* dict, py::handle name) { return hv
 bool isnan_of(py::handle self, py::handle sequence, long index) {
     py::object isnan = self.attr("np").attr("isnan");
     py::object item = hv::getitem(sequence, py::int_(index));
-    return truth(isnan(item));
+    return hv::truth(isnan(item));
 }
 
 // An option of `add` from its keyword arguments, or nothing when not given.
@@ -57,8 +43,8 @@ py::object option(const py::dict& kwargs, const char* key, py::object fallback) 
 
 // A size in inches: pixels / dpi, the parent's configured size when not given.
 py::object inches(py::handle self, py::handle pixels, const char* which, py::handle dpi) {
-    if (hv::equals(pixels, Py_None)) return true_divide(self.attr("frame").attr("cget")(which), dpi);
-    return true_divide(pixels, dpi);
+    if (hv::equals(pixels, Py_None)) return hv::div(self.attr("frame").attr("cget")(which), dpi);
+    return hv::div(pixels, dpi);
 }
 
 // The Tk canvas of a figure asks for its size in whole pixels, times the
@@ -111,7 +97,7 @@ void place(py::handle self, py::handle canvas) {
 void next_row(py::handle self) {
     py::object row = self.attr("row");
     py::int_ one(1);
-    self.attr("row") = steal(PyNumber_InPlaceAdd(row.ptr(), one.ptr()));
+    self.attr("row") = hv::steal(PyNumber_InPlaceAdd(row.ptr(), one.ptr()));
 }
 
 // Four invisible markers at the corners spanned by the two ends of y when
@@ -121,7 +107,7 @@ void next_row(py::handle self) {
 void end_markers(const hv::Args& a, py::handle self, py::handle name, py::handle x, py::handle y) {
     py::object length = a.call("len", y);
     py::int_ one(1);
-    const bool long_enough = truth(steal(PyObject_RichCompare(length.ptr(), one.ptr(), Py_GE)));
+    const bool long_enough = hv::truth(hv::steal(PyObject_RichCompare(length.ptr(), one.ptr(), Py_GE)));
     bool one_end = long_enough && isnan_of(self, y, 0) && !isnan_of(self, y, -1);
     if (!one_end) one_end = isnan_of(self, y, -1) && !isnan_of(self, y, 0);
     if (!one_end) return;
@@ -139,7 +125,7 @@ void end_markers(const hv::Args& a, py::handle self, py::handle name, py::handle
 // The steps every draw of a named chart ends with: inversion, tick colours and
 // the fixed y range.
 void finish_axes(py::handle self, py::handle name) {
-    if (truth(entry(self, "invert_xaxis", name))) entry(self, "ax", name).attr("invert_xaxis")();
+    if (hv::truth(entry(self, "invert_xaxis", name))) entry(self, "ax", name).attr("invert_xaxis")();
     entry(self, "ax", name).attr("tick_params")("axis"_a = "x", "colors"_a = tick_colour);
     entry(self, "ax", name).attr("tick_params")("axis"_a = "y", "colors"_a = tick_colour);
     if (hv::not_equals(entry(self, "ylim", name), Py_None))
@@ -174,7 +160,7 @@ py::object add_chart(const hv::Args& a) {
     py::object name = option(kwargs, "name");
     if (!name) {
         py::str marker("$$$");
-        name = add(add(marker, a.str(self.attr("row"))), marker);
+        name = hv::add(hv::add(marker, a.str(self.attr("row"))), marker);
     }
     py::object lx = option(kwargs, "Lx", py::none());
     py::object ly = option(kwargs, "Ly", py::none());
@@ -245,7 +231,7 @@ py::object demo(const hv::Args& a) {
     py::object plot = ax.attr("plot");
     py::object sin = self.attr("np").attr("sin");
     py::int_ two(2);
-    py::object wave = multiply(two, sin(multiply(multiply(two, self.attr("np").attr("pi")), t)));
+    py::object wave = hv::mul(two, sin(hv::mul(hv::mul(two, self.attr("np").attr("pi")), t)));
     plot(t, wave, "color"_a = a["line_color"]);
     py::object canvas = make_canvas(self, [&] { return fig; });
     canvas.attr("draw")();

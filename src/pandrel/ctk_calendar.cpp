@@ -24,11 +24,6 @@ constexpr const char* kPicked = "設定日期";
 constexpr const char* kPlain = "#2b2b2b";
 constexpr const char* kMarked = "#9D9D9D";
 
-py::object steal(PyObject* made) {
-    if (made == nullptr) throw py::error_already_set();
-    return py::reinterpret_steal<py::object>(made);
-}
-
 py::object registry(py::handle self) { return hv::getitem(self.attr("data"), py::str(kButtons)); }
 
 // f"{year}-{month}-{day}": each part through format(part, "").
@@ -39,16 +34,16 @@ py::object date_key(py::handle year, py::handle month, py::handle day) {
     for (py::handle part : {year, month, day}) {
         if (parts.size() > 0) parts.append(dash);
         parts.append(PyUnicode_CheckExact(part.ptr()) ? py::reinterpret_borrow<py::object>(part)
-                                                      : steal(PyObject_Format(part.ptr(), empty.ptr())));
+                                                      : hv::steal(PyObject_Format(part.ptr(), empty.ptr())));
     }
-    return steal(PyUnicode_Join(empty.ptr(), parts.ptr()));
+    return hv::steal(PyUnicode_Join(empty.ptr(), parts.ptr()));
 }
 
 
 // self.<name> += amount
 void add_to(py::handle self, const char* name, py::handle amount) {
     py::object current = self.attr(name);
-    self.attr(name) = steal(PyNumber_InPlaceAdd(current.ptr(), amount.ptr()));
+    self.attr(name) = hv::steal(PyNumber_InPlaceAdd(current.ptr(), amount.ptr()));
 }
 
 bool compare(py::handle a, py::handle b, int op) {
@@ -88,8 +83,8 @@ py::object init(const hv::Args& a) {
     self.attr("today_fg_color") = a["today_fg_color"];
     self.attr("today") = self.attr("current_date")();
     py::object today = self.attr("today");
-    py::object everything = steal(PySlice_New(nullptr, nullptr, nullptr));
-    auto [day, month, year] = hv::unpack<3>(steal(PyObject_GetItem(today.ptr(), everything.ptr())));
+    py::object everything = hv::steal(PySlice_New(nullptr, nullptr, nullptr));
+    auto [day, month, year] = hv::unpack<3>(hv::steal(PyObject_GetItem(today.ptr(), everything.ptr())));
     self.attr("day") = day;
     self.attr("month") = month;
     self.attr("year") = year;
@@ -114,8 +109,8 @@ py::object init(const hv::Args& a) {
         return make_frame(self, "fg_color"_a = "transparent", "width"_a = a["width"], "height"_a = a["height"]);
     });
     py::int_ three(3);
-    py::object padx = steal(PyNumber_TrueDivide(a["corner_radius"].ptr(), three.ptr()));
-    py::object pady = steal(PyNumber_TrueDivide(a["corner_radius"].ptr(), three.ptr()));
+    py::object padx = hv::steal(PyNumber_TrueDivide(a["corner_radius"].ptr(), three.ptr()));
+    py::object pady = hv::steal(PyNumber_TrueDivide(a["corner_radius"].ptr(), three.ptr()));
     self.attr("content_frame").attr("pack")("expand"_a = true, "fill"_a = "both", "padx"_a = padx, "pady"_a = pady);
 
     self.attr("setup_header_frame")();

@@ -557,13 +557,7 @@ void run(const hv::Args& a, std::optional<hv::ExitSafeCall>& exit_safe, py::hand
 
 // factor * value / divisor, with Python's numbers (true division).
 py::object scaled(long factor, py::handle value, long divisor) {
-    py::int_ f(factor), d(divisor);
-    PyObject* product = PyNumber_Multiply(f.ptr(), value.ptr());
-    if (product == nullptr) throw py::error_already_set();
-    py::object p = py::reinterpret_steal<py::object>(product);
-    PyObject* quotient = PyNumber_TrueDivide(p.ptr(), d.ptr());
-    if (quotient == nullptr) throw py::error_already_set();
-    return py::reinterpret_steal<py::object>(quotient);
+    return hv::div(hv::mul(py::int_(factor), value), py::int_(divisor));
 }
 
 py::object init(const hv::Args& a) {

@@ -17,28 +17,11 @@
 namespace pandrel {
 namespace {
 
-py::object steal(PyObject* result) {
-    if (result == nullptr) throw py::error_already_set();
-    return py::reinterpret_steal<py::object>(result);
-}
-
-// Python's +, -, * and / on the objects themselves, so ints stay ints and
-// floats floats exactly as the interpreter mixes them.
-py::object add(py::handle x, py::handle y) { return steal(PyNumber_Add(x.ptr(), y.ptr())); }
-py::object sub(py::handle x, py::handle y) { return steal(PyNumber_Subtract(x.ptr(), y.ptr())); }
-py::object mul(py::handle x, py::handle y) { return steal(PyNumber_Multiply(x.ptr(), y.ptr())); }
-py::object div(py::handle x, py::handle y) { return steal(PyNumber_TrueDivide(x.ptr(), y.ptr())); }
-
-bool truth(py::handle value) {
-    const int r = PyObject_IsTrue(value.ptr());
-    if (r < 0) throw py::error_already_set();
-    return r == 1;
-}
 
 // for item in iterable: fn(item)
 template <class Fn>
 void for_each(py::handle iterable, Fn&& fn) {
-    py::object it = steal(PyObject_GetIter(iterable.ptr()));
+    py::object it = hv::steal(PyObject_GetIter(iterable.ptr()));
     while (PyObject* next = PyIter_Next(it.ptr())) fn(py::reinterpret_steal<py::object>(next));
     if (PyErr_Occurred()) throw py::error_already_set();
 }
@@ -82,7 +65,7 @@ py::object random_string(const hv::Args& a) {
     py::object join = py::str("").attr("join");
     py::object choices = a.global("random").attr("choices");
     py::object string = a.global("string");
-    py::object population = add(string.attr("ascii_letters"), string.attr("digits"));
+    py::object population = hv::add(string.attr("ascii_letters"), string.attr("digits"));
     return join(choices(population, "k"_a = a["length"]));
 }
 
@@ -113,13 +96,13 @@ py::object add_entry_name(const hv::Args& a) {
     hv::setitem(self.attr("entry_name"), key_of(a, self, name), record);
 
     py::object placed = hv::getitem(hv::getitem(self.attr("entry_name"), key_of(a, self, name)), py::int_(5));
-    py::object half = div(sub(a.call("float", width), py::int_(2)), py::int_(2));
-    placed.attr("place")("x"_a = add(self.attr("entry_x"), half), "y"_a = 18, "anchor"_a = "center");
+    py::object half = hv::div(hv::sub(a.call("float", width), py::int_(2)), py::int_(2));
+    placed.attr("place")("x"_a = hv::add(self.attr("entry_x"), half), "y"_a = 18, "anchor"_a = "center");
 
-    py::object step = sub(a.call("float", width), py::int_(2));
-    self.attr("entry_x") = steal(PyNumber_InPlaceAdd(self.attr("entry_x").ptr(), step.ptr()));
+    py::object step = hv::sub(a.call("float", width), py::int_(2));
+    self.attr("entry_x") = hv::steal(PyNumber_InPlaceAdd(self.attr("entry_x").ptr(), step.ptr()));
     py::int_ one(1);
-    self.attr("N") = steal(PyNumber_InPlaceAdd(self.attr("N").ptr(), one.ptr()));
+    self.attr("N") = hv::steal(PyNumber_InPlaceAdd(self.attr("N").ptr(), one.ptr()));
     return py::none();
 }
 
@@ -152,7 +135,7 @@ void build_editable(const hv::Args& a, py::handle frame, py::handle record, py::
         };
         py::object cell = column_cell(frame, first, make);
         py::list(py::reinterpret_borrow<py::object>(cells)).append(cell);
-        hv::getitem(cells, i).attr("place")("x"_a = x, "y"_a = add(py::int_(30), mul(py::int_(28), i)));
+        hv::getitem(cells, i).attr("place")("x"_a = x, "y"_a = hv::add(py::int_(30), hv::mul(py::int_(28), i)));
         py::list(py::reinterpret_borrow<py::object>(defaults)).append(py::str(""));
     });
 }
@@ -173,8 +156,8 @@ void build_display_only(const hv::Args& a, py::handle frame, py::handle record, 
                               "fg_color"_a = "#353638", "border_color"_a = "#53575a");
         };
         py::object cell = column_cell(frame, first, make);
-        cell.attr("place")("x"_a = sub(hv::getitem(record, py::int_(2)), py::int_(1)),
-                           "y"_a = add(py::int_(30), mul(py::int_(28), i)));
+        cell.attr("place")("x"_a = hv::sub(hv::getitem(record, py::int_(2)), py::int_(1)),
+                           "y"_a = hv::add(py::int_(30), hv::mul(py::int_(28), i)));
         py::list pair;
         pair.append(a.global("tkinter").attr("StringVar")());
         py::list(py::reinterpret_borrow<py::object>(cells)).append(pair);
@@ -187,7 +170,7 @@ void build_display_only(const hv::Args& a, py::handle frame, py::handle record, 
             return make_label(cell, "textvariable"_a = variable, "bg"_a = "#353638", "fg"_a = "white",
                               "font"_a = font);
         }));
-        py::object y = div(mul(py::int_(18), screen), py::int_(2560));
+        py::object y = hv::div(hv::mul(py::int_(18), screen), py::int_(2560));
         hv::getitem(slot, py::int_(1)).attr("place")("x"_a = 100, "y"_a = y, "anchor"_a = "e");
         py::list(py::reinterpret_borrow<py::object>(defaults)).append(py::str(""));
     });
@@ -197,7 +180,7 @@ py::object add_table(const hv::Args& a) {
     py::handle self = a["self"];
     py::handle n = a["n"];
 
-    py::object height = add(div(mul(py::int_(14000), n), py::int_(500)), py::int_(50));
+    py::object height = hv::add(hv::div(hv::mul(py::int_(14000), n), py::int_(500)), py::int_(50));
     py::object frame = self.attr("frame");
     const std::string table = "a table of " + hv::str(n).cast<std::string>() + " rows";
     // A parent taller than any window can be is refused before anything
@@ -227,7 +210,7 @@ py::object add_table(const hv::Args& a) {
         py::object rows = a.call("range", a.call("int", n));
         // A column wider than any window can be is refused before its first cell.
         py::object width = hv::getitem(record, py::int_(1));
-        if (truth(rows))
+        if (hv::truth(rows))
             if (const hv::Oversize past = hv::oversize_side(self.attr("frame"), width, "wide", "its cells"))
                 hv::refuse_size("a column " + hv::str(width).cast<std::string>() + " wide", past);
         py::object cells = hv::getitem(self.attr("entry"), k);
@@ -238,15 +221,15 @@ py::object add_table(const hv::Args& a) {
             build_display_only(a, self.attr("frame"), record, cells, defaults, rows);
     });
 
-    if (truth(a["serial_number"])) {
+    if (hv::truth(a["serial_number"])) {
         py::object make_label = a.global("customtkinter").attr("CTkLabel");
         for_each(a.call("range", n), [&](py::object i) {
             py::object parent = self.attr("frame");
-            py::object text = a.str(add(i, py::int_(1)));
+            py::object text = a.str(hv::add(i, py::int_(1)));
             py::object font = table_font(a);
             py::object label = make_label(parent, "text"_a = text, "font"_a = font);
-            label.attr("place")("x"_a = sub(self.attr("entry_x_init"), py::int_(20)),
-                                "y"_a = add(py::int_(30), mul(py::int_(28), i)));
+            label.attr("place")("x"_a = hv::sub(self.attr("entry_x_init"), py::int_(20)),
+                                "y"_a = hv::add(py::int_(30), hv::mul(py::int_(28), i)));
         });
     }
     return py::none();
@@ -279,7 +262,7 @@ py::object delete_all(const hv::Args& a) {
 // cell.get(), called as the interpreter calls a method (no argument tuple):
 // get() reads every cell of the table, so the call itself should cost nothing.
 py::object call_get(py::handle cell, py::handle name) {
-    return steal(PyObject_CallMethodNoArgs(cell.ptr(), name.ptr()));
+    return hv::steal(PyObject_CallMethodNoArgs(cell.ptr(), name.ptr()));
 }
 
 py::object get(const hv::Args& a) {
@@ -332,7 +315,7 @@ py::object set_text(const hv::Args& a) {
         hv::getitem(hv::getitem(self.attr("entry"), key_of(a, self, name)), y)
             .attr("configure")("placeholder_text"_a = text);
     }
-    if (truth(a["default_value"]))
+    if (hv::truth(a["default_value"]))
         hv::setitem(hv::getitem(self.attr("default_value_get"), key_of(a, self, name)), y, a.str(text));
     return py::none();
 }
