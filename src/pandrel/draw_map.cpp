@@ -39,7 +39,7 @@ namespace {
 using hv::owned;
 using Clock = std::chrono::steady_clock;
 
-constexpr int idle_ms = 10;   // how often an idle pump looks at the queue
+constexpr int idle_ms = 20;   // how often an idle pump looks at the queue
 constexpr int again_ms = 1;   // the next turn, when a file is half drawn
 constexpr int retry_ms = 5;   // the next turn, when the lock was busy
 constexpr auto slice = std::chrono::milliseconds(15);  // the drawing of one turn
