@@ -41,7 +41,7 @@ class Pandrel:
     def __init__(self) -> None: ...
 
     class CTkCalendar(customtkinter.CTkFrame):  # type: ignore[misc]
-        """A month calendar that is itself a customtkinter frame: place it with grid, pack or place.
+        """A month calendar that is itself a customtkinter frame: place it like one.
 
         It opens on the current month, with a title bar ("<", month name, year, ">") above the
         grid of days. `width`, `height`, `corner_radius`, `border_width` and `calendar_label_pad`
@@ -328,14 +328,14 @@ class Pandrel:
             font: Any = None,
         ) -> None:
             """Makes a button in `frame` and grids it at `row`, `column` with `sticky`; `padx`,
-            `pady` are pixels or (before, after) pairs. `button_name` defaults to str(time.time());
-            a new button under an existing name replaces it in `button_data` (the old one stays
-            on screen). With `image_path` the button shows that image at `size` (width, height)
-            pixels on `fg_color`; otherwise `text` in `font` (default bold Microsoft JhengHei 15).
-            `width` and `corner_radius` are in pixels. `button_event` runs
-            on a click; without it a click prints "按鈕沒有定義觸發環境". ValueError when the
-            button would be too large for the window system to show; PIL's errors for an image
-            it cannot open."""
+            `pady` are pixels or (before, after) pairs. `button_name` defaults to
+            str(time.time()); a new button under an existing name replaces it in `button_data`
+            (the old one stays on screen). With `image_path` the button shows that image at
+            `size` (width, height) pixels on `fg_color`; otherwise `text` in `font` (default
+            bold Microsoft JhengHei 15). `width` and `corner_radius` are in pixels.
+            `button_event` runs on a click; without it a click prints "按鈕沒有定義觸發環境".
+            ValueError when the button would be too large for the window system to show;
+            PIL's errors for an image it cannot open."""
 
         def cget(self, button_name: object, data: object) -> Any:
             """The option str(data) of the named button, e.g. "text" or "state". KeyError for an
@@ -373,12 +373,13 @@ class Pandrel:
         min_x: int
         def __init__(self, frame: tkinter.Misc) -> None: ...
         def draw_gpx(self, data_path: _Path, **kwargs: Any) -> None:
-            """Draws the GPX file `data_path` without blocking; keyword `adapt_sizes` (default False)
-            also fits the view to its tracks. Returns at once: a daemon thread reads and parses
-            the file and works out the view, and makes no Tk call itself; it hands the map work
-            (the view, then the paths in slices of about 15 ms under `lock_draw_line`) to the
-            Tk thread through the event loop, so the Tk main loop must be running. Failures
-            are raised on that thread (threading.excepthook reports them). Prints "已匯入 --> <path>" once the file is on the map."""
+            """Draws the GPX file `data_path` without blocking; keyword `adapt_sizes` (default
+            False) also fits the view to its tracks. Returns at once: a daemon thread reads and
+            parses the file and works out the view, and makes no Tk call itself; it hands the
+            map work (the view, then the paths in slices of about 15 ms under `lock_draw_line`)
+            to the Tk thread through the event loop, so the Tk main loop must be running.
+            Failures are raised on that thread (threading.excepthook reports them). Prints
+            "已匯入 --> <path>" once the file is on the map."""
 
         def _draw_gpx(self, data_path: _Path, adapt_sizes: bool, **kwargs: Any) -> None:
             """The work of `draw_gpx` on the calling thread. Files whose name does not end in
