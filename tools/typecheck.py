@@ -1,13 +1,16 @@
-"""make typecheck: the installed stubs against the installed modules, and
-README's Python examples under mypy --strict.
+"""make typecheck: the installed stubs against the installed modules, a
+docstring on every public name of the stubs, and README's Python examples
+under mypy --strict.
 
 Run with `python -P` from the repository root: everything is checked as
 installed in the virtual environment (the stubs and py.typed markers beside
 the built modules in site-packages), never the checkout's source folders.
-Exits non-zero when either check fails.
+Exits non-zero when any check fails.
 """
 from __future__ import annotations
 
+import ast
+import importlib.util
 import os
 import re
 import subprocess
@@ -23,6 +26,66 @@ MODULES = ["Halvorine通用模組", "GUI"]
 # Every name stubtest may report, with the reason it is not a fault. Keep
 # this empty unless a difference cannot be expressed in a stub.
 ALLOWLIST: list[str] = []
+
+
+# Underscored names that callers use all the same, so they need a docstring too.
+DOCUMENTED_PRIVATE = {"_draw_gpx"}
+
+
+def installed_stubs() -> list[Path]:
+    """The stubs as installed: the package's two, GUI's beside the module, and
+    the stub-only package GUI-stubs that mypy reads for GUI."""
+    package = importlib.util.find_spec("Halvorine通用模組")
+    gui = importlib.util.find_spec("GUI")
+    assert package and package.submodule_search_locations and gui and gui.origin
+    folder = Path(list(package.submodule_search_locations)[0])
+    return [folder / "__init__.pyi", folder / "Pandrel.pyi", Path(gui.origin).parent / "GUI.pyi",
+            folder.parent / "GUI-stubs" / "__init__.pyi"]
+
+
+def undocumented(source: str) -> list[str]:
+    """The public classes, functions and methods of a stub (and the stub itself,
+    as "<module>") that have no docstring. Editors show a stub's docstrings on
+    hover. Public: not underscored, or in DOCUMENTED_PRIVATE; dunder methods and
+    the members of an underscored class are not looked at (a class's docstring
+    describes its constructor's arguments)."""
+    tree = ast.parse(source)
+
+    def documented(node: ast.Module | ast.ClassDef | ast.FunctionDef | ast.AsyncFunctionDef) -> bool:
+        return bool((ast.get_docstring(node) or "").strip())
+
+    missing = [] if documented(tree) else ["<module>"]
+
+    def visit(body: list[ast.stmt], prefix: str) -> None:
+        for node in body:
+            if isinstance(node, ast.If):
+                visit(node.body + node.orelse, prefix)
+            if not isinstance(node, (ast.ClassDef, ast.FunctionDef, ast.AsyncFunctionDef)):
+                continue
+            if node.name.startswith("_") and node.name not in DOCUMENTED_PRIVATE:
+                continue
+            if not documented(node):
+                missing.append(prefix + node.name)
+            if isinstance(node, ast.ClassDef):
+                visit(node.body, f"{prefix}{node.name}.")
+
+    visit(tree.body, "")
+    return missing
+
+
+def check_docstrings() -> bool:
+    failed = False
+    stubs = installed_stubs()
+    for stub in stubs:
+        if not stub.is_file():
+            print(f"{stub}: not installed")
+            failed = True
+            continue
+        for name in undocumented(stub.read_text(encoding="utf-8")):
+            print(f"{stub}: {name} has no docstring")
+            failed = True
+    print(f"docstrings: {len(stubs)} stub(s)", "incomplete" if failed else "complete", flush=True)
+    return not failed
 
 
 def readme_examples(text: str) -> list[str]:
@@ -44,6 +107,8 @@ def main() -> int:
                 "--allowlist", allow.name, *MODULES]
     print("stubtest:", " ".join(MODULES), flush=True)
     if subprocess.run(stubtest, cwd=work, env=env).returncode != 0:
+        failed = True
+    if not check_docstrings():
         failed = True
 
     examples = readme_examples((ROOT / "README.md").read_text(encoding="utf-8"))
