@@ -355,10 +355,11 @@ class Pandrel:
         """A tkintermapview map in the parent `frame` (grid row 0, column 0) that draws the tracks
         of GPX files as blue paths.
 
-        Make it on the Tk thread (the thread the Tcl interpreter runs on): the map is 750 x 400
-        pixels on a 1920 x 1080 screen, in proportion on others, centred over Taiwan (23.75
-        degrees latitude, 120.94 degrees longitude) at zoom level 7. `lock_draw_line` is held
-        while one file's paths are drawn and while the paths are cleared.
+        The map is 750 x 400 pixels on a 1920 x 1080 screen, in proportion on others, centred
+        over Taiwan (23.75 degrees latitude, 120.94 degrees longitude) at zoom level 7. Its Tk
+        calls always run on the Tk thread (the thread the Tcl interpreter runs on, whichever
+        thread made the map), driven by the event loop. `lock_draw_line` is held while one
+        file's paths are drawn and while the paths are cleared.
         """
 
         math: ModuleType
@@ -377,7 +378,7 @@ class Pandrel:
             False) also fits the view to its tracks. Returns at once: a daemon thread reads and
             parses the file and works out the view, and makes no Tk call itself; it hands the
             map work (the view, then the paths in slices of about 15 ms under `lock_draw_line`)
-            to the Tk thread through the event loop, so the Tk main loop must be running.
+            to the Tk thread through the event loop, so the event loop must run.
             Failures are raised on that thread (threading.excepthook reports them). Prints
             "已匯入 --> <path>" once the file is on the map."""
 
