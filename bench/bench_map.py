@@ -1,7 +1,7 @@
 """Draw_Map: how long draw_gpx takes to put a file on the map, and how long the
 Tk event loop stalls meanwhile, for two files: 200 segments of 1,000 points and
 one segment of 200,000 points. The stalls are split at gpxpy.parse, which holds
-the GIL in one call; the longest set_path is the map's own projection of one
+the GIL for long stretches; the longest set_path is the map's own projection of one
 path on the Tk thread.
 
 Each measurement runs in a fresh process, so an earlier build of the kit can be
@@ -77,10 +77,13 @@ def measure(data_path, segments):
         beats.append(time.perf_counter())
         root.after(1, beat)
         root.mainloop()
+        # Each gap split into its part within the parse and its part outside
+        # (a gap may straddle the parse's end).
         outside, during = [0.0], [0.0]
         for a, b in zip(beats, beats[1:]):
-            overlaps = parse_window and a < parse_window[1] and b > parse_window[0]
-            (during if overlaps else outside).append(b - a)
+            within = max(0.0, min(b, parse_window[1]) - max(a, parse_window[0]))
+            during.append(within)
+            outside.append(b - a - within)
         m.map_widget.running = False
         return {"total": beats[-1] - began, "parse": parse_window[1] - parse_window[0], "outside": max(outside),
                 "during": max(during), "set_path": max(set_paths)}

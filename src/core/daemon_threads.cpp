@@ -153,6 +153,14 @@ owned call_method(py::handle obj, const char* name, std::initializer_list<py::ha
 
 owned getattr(py::handle obj, const char* name) { return owned::steal(PyObject_GetAttr(obj.ptr(), interned(name))); }
 
+void let_others_run() {
+    // Dropping the GIL and taking it straight back rarely hands it over: the
+    // waiting threads are woken, but the GIL is ours again before they run.
+    PyThreadState* state = PyEval_SaveThread();
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    PyEval_RestoreThread(state);
+}
+
 py::object steal(PyObject* result) {
     if (result == nullptr) throw py::error_already_set();
     return py::reinterpret_steal<py::object>(result);

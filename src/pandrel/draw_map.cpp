@@ -375,11 +375,32 @@ owned next_of(py::handle iterator) {
     return next ? owned::steal(next) : owned();
 }
 
+// While a long track is copied, the reading lets the Tk thread's event loop
+// run every 10 ms: it would otherwise hold the GIL for tens of milliseconds.
+class Breather {
+public:
+    void count() {
+        if (++since_ < 1024) return;
+        since_ = 0;
+        const auto now = Clock::now();
+        if (now - last_ < std::chrono::milliseconds(10)) return;
+        last_ = now;
+        hv::let_others_run();
+    }
+
+private:
+    int since_ = 0;
+    Clock::time_point last_ = Clock::now();
+};
+
 // [getattr(item, name) for item in items]
-owned attribute_list(py::handle items, const char* name) {
+owned attribute_list(py::handle items, const char* name, Breather& breather) {
     owned values = owned::steal(PyList_New(0));
     owned it = owned::steal(PyObject_GetIter(items.ptr()));
-    while (owned each = next_of(it)) append(values, hv::getattr(each, name));
+    while (owned each = next_of(it)) {
+        append(values, hv::getattr(each, name));
+        breather.count();
+    }
     return values;
 }
 
@@ -413,13 +434,14 @@ Paths read_paths(const hv::Args& a, py::handle gpx, py::handle progress, bool pr
     owned track_count = hv::call(owned(a.global("len")), {tracks});
     owned print = progress_check ? owned(a.global("print")) : owned();
     owned track_it = owned::steal(PyObject_GetIter(tracks.ptr()));
+    Breather breather;
     long i = 0;
     while (owned track = next_of(track_it)) {
         owned segment_it = owned::steal(PyObject_GetIter(hv::getattr(track, "segments").ptr()));
         while (owned segment = next_of(segment_it)) {
             owned points = hv::getattr(segment, "points");
-            owned lons = attribute_list(points, "longitude");
-            owned lats = attribute_list(points, "latitude");
+            owned lons = attribute_list(points, "longitude", breather);
+            owned lats = attribute_list(points, "latitude", breather);
             const Py_ssize_t n = std::min(PyList_GET_SIZE(lats.ptr()), PyList_GET_SIZE(lons.ptr()));
             owned path = owned::steal(PyList_New(n));
             for (Py_ssize_t k = 0; k < n; ++k) {
@@ -434,6 +456,7 @@ Paths read_paths(const hv::Args& a, py::handle gpx, py::handle progress, bool pr
                 PyObject* pair = PyTuple_Pack(2, y, x);
                 if (pair == nullptr) throw py::error_already_set();
                 PyList_SET_ITEM(path.ptr(), k, pair);
+                breather.count();
             }
             append(out.paths, path);
         }
