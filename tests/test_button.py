@@ -213,7 +213,10 @@ def test_a_text_too_large_to_show_is_refused(buttons, frame, png, image):
     children = len(frame.children)
     with pytest.raises(ValueError, match="too large to show"):
         buttons.add_button(frame, "big", text="x" * 5000, image_path=png if image else None)
-    assert "CTkButton" not in buttons.button_data["big"] and len(frame.children) == children
+    with pytest.raises(ValueError, match="too large to show"):
+        buttons.add_button(frame, "b", text="x" * 5000, image_path=png if image else None)
+    assert "big" not in buttons.button_data and len(frame.children) == children
+    assert buttons.cget("b", "text") == "x" * 100  # a refused replacement keeps the button of that name
     with pytest.raises(ValueError, match="too large to show"):
         buttons.configure("b", text="y\n" * 2000)
     assert buttons.cget("b", "text") == "x" * 100

@@ -135,6 +135,7 @@ def test_figures_too_large_to_show_are_refused(chart, sized, make):
     with pytest.raises(ValueError, match="too large to show"):
         make(chart)
     assert sized.winfo_children() == [] and chart.row == 0 and chart.fig == {} and chart.canvas == {}
+    assert chart.row_name == chart.invert_xaxis == chart.ylim == {}  # refused before anything changed
     # Far below X's limits, at this screen's pixel ratio: built and shown.
     ratio = max(1.0, sized.winfo_fpixels("1i") / 96)
     chart.add([0], [1], Lx=16000, Ly=10)

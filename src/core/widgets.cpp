@@ -581,6 +581,21 @@ Oversize oversize_side(py::handle widget, py::handle value, const char* side, co
     return Oversize{window, wide ? real : 0.0, wide ? 0.0 : real, max_window_side, whole(real) + " pixels " + side};
 }
 
+MappingEntry::MappingEntry(py::handle mapping, py::handle key)
+    : mapping_(py::reinterpret_borrow<py::object>(mapping)), key_(py::reinterpret_borrow<py::object>(key)) {
+    const int present = PySequence_Contains(mapping.ptr(), key.ptr());
+    if (present < 0) throw py::error_already_set();
+    if (present == 1) value_ = getitem(mapping, key);
+}
+
+void MappingEntry::restore() {
+    if (value_) {
+        setitem(mapping_, key_, value_);
+    } else if (PyObject_DelItem(mapping_.ptr(), key_.ptr()) < 0) {
+        throw py::error_already_set();
+    }
+}
+
 [[noreturn]] void refuse_size(const std::string& what, const Oversize& too_large) {
     hv::raise(PyExc_ValueError, what + " is too large to show: " + too_large.describe());
 }

@@ -65,6 +65,17 @@ Oversize oversize_side(py::handle widget, py::handle value, const char* side, co
 // Raises ValueError: "<what> is too large to show: <too_large.describe()>".
 [[noreturn]] void refuse_size(const std::string& what, const Oversize& too_large);
 
+// mapping[key] as it is now (or its absence), put back by restore(): a size
+// refused after a name was (re)mapped leaves the mapping as it found it.
+class MappingEntry {
+public:
+    MappingEntry(py::handle mapping, py::handle key);
+    void restore();
+
+private:
+    py::object mapping_, key_, value_;  // value_ null: the key was not there
+};
+
 // The names of the Tk children of `parent` now, or None when it has none to
 // name (not a Tk widget). Never raises.
 py::object child_names(py::handle parent);

@@ -60,22 +60,27 @@ double pixel_ratio(py::handle parent) {
     return ratio > 1.0 ? ratio : 1.0;  // the canvas is made at ratio 1 and only shrinks on a smaller one
 }
 
-void refuse_if_too_large(py::handle self, py::handle figure) {
+hv::Oversize too_large(py::handle self, py::handle figure) {
     py::object box = py::getattr(figure, "bbox", py::none());
-    if (box.is_none()) return;  // not a matplotlib figure: nothing to measure
+    if (box.is_none()) return {};  // not a matplotlib figure: nothing to measure
     py::object parent = self.attr("frame");
     const double ratio = pixel_ratio(parent);
     const double width = std::trunc(box.attr("width").cast<double>() * ratio);
     const double height = std::trunc(box.attr("height").cast<double>() * ratio);
-    if (const hv::Oversize problem = hv::oversize_gridded_canvas(parent, width, height, self.attr("row"), 0))
-        hv::refuse_size("the chart", problem);
+    return hv::oversize_gridded_canvas(parent, width, height, self.attr("row"), 0);
 }
 
-// Figure(figsize=(Lx, Ly), dpi=dpi, facecolor=facecolor), then its layout.
-py::object make_figure(py::handle self, py::handle lx, py::handle ly, py::handle dpi, py::handle facecolor) {
+// Figure(figsize=(Lx, Ly), dpi=dpi, facecolor=facecolor). A figure too large
+// to show is refused; `before` are the chart's entries as they were before
+// this chart, put back first.
+py::object make_figure(py::handle self, py::handle lx, py::handle ly, py::handle dpi, py::handle facecolor,
+                       std::initializer_list<hv::MappingEntry*> before = {}) {
     py::object figure =
         self.attr("Figure")("figsize"_a = py::make_tuple(lx, ly), "dpi"_a = dpi, "facecolor"_a = facecolor);
-    refuse_if_too_large(self, figure);
+    if (const hv::Oversize problem = too_large(self, figure)) {
+        for (hv::MappingEntry* entry : before) entry->restore();
+        hv::refuse_size("the chart", problem);
+    }
     return figure;
 }
 
@@ -172,15 +177,17 @@ py::object add_chart(const hv::Args& a) {
     py::object bottom = option(kwargs, "bottom", py::float_(0.3));
     py::object invert = option(kwargs, "invert_xaxis", py::bool_(false));
     py::object ylim = option(kwargs, "ylim", py::none());
+    hv::MappingEntry invert_before(self.attr("invert_xaxis"), name), ylim_before(self.attr("ylim"), name);
     hv::setitem(self.attr("invert_xaxis"), name, invert);
     hv::setitem(self.attr("ylim"), name, ylim);
 
     lx = inches(self, lx, "width", dpi);
     ly = inches(self, ly, "height", dpi);
     py::object row = self.attr("row");
+    hv::MappingEntry row_before(self.attr("row_name"), name);
     hv::setitem(self.attr("row_name"), name, row);
 
-    py::object figure = make_figure(self, lx, ly, dpi, facecolor);
+    py::object figure = make_figure(self, lx, ly, dpi, facecolor, {&invert_before, &ylim_before, &row_before});
     hv::setitem(self.attr("fig"), name, figure);
     entry(self, "fig", name).attr("tight_layout")();
     entry(self, "fig", name).attr("subplots_adjust")("bottom"_a = bottom);

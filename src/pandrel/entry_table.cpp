@@ -74,7 +74,10 @@ py::object add_entry_name(const hv::Args& a) {
     py::handle name = a["name"];
     py::handle width = a["width"];
 
-    hv::setitem(self.attr("name_to_random_string"), a.str(name), self.attr("random_string")());
+    py::object names = self.attr("name_to_random_string");
+    py::object name_text = a.str(name);
+    hv::MappingEntry mapped_before(names, name_text);
+    hv::setitem(names, name_text, self.attr("random_string")());
 
     py::list record;
     record.append(self.attr("N"));
@@ -87,9 +90,11 @@ py::object add_entry_name(const hv::Args& a) {
     py::object text = a.str(name);
     py::object font = table_font(a);
     py::object label = hv::make_widget(frame, [&] { return make_label(frame, "text"_a = text, "font"_a = font); });
-    // A name of thousands of characters would make a header too wide to show.
+    // A name of thousands of characters would make a header too wide to show:
+    // refused, with the name mapped as it was.
     if (const hv::Oversize problem = hv::oversize(label)) {
         label.attr("destroy")();
+        mapped_before.restore();
         hv::refuse_size("the column's name", problem);
     }
     record.append(label);
@@ -324,13 +329,17 @@ py::object set_title_text(const hv::Args& a) {
     py::handle self = a["self"];
     py::handle new_name = a["new_name"];
     py::object key = key_of(a, self, a["name"]);
-    hv::setitem(self.attr("name_to_random_string"), a.str(new_name), key);
+    py::object names = self.attr("name_to_random_string");
+    py::object new_text = a.str(new_name);
+    hv::MappingEntry mapped_before(names, new_text);
+    hv::setitem(names, new_text, key);
     py::object label = hv::getitem(hv::getitem(self.attr("entry_name"), key_of(a, self, new_name)), py::int_(5));
     py::object text = a.str(new_name);
     py::object before = label.attr("cget")("text");
     label.attr("configure")("text"_a = text);
-    if (const hv::Oversize problem = hv::oversize(label)) {
+    if (const hv::Oversize problem = hv::oversize(label)) {  // refused: the header and the names as they were
         label.attr("configure")("text"_a = before);
+        mapped_before.restore();
         hv::refuse_size("the column's name", problem);
     }
     return py::none();

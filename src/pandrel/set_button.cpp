@@ -21,11 +21,12 @@ py::object button(const hv::Args& a, py::handle self, py::handle name) {
 
 // A button too large for the window system (a text of thousands of characters,
 // a huge image) would end the process when shown; it is refused before it is
-// stored or placed.
-void refuse_if_too_large(py::handle made) {
+// stored or placed, and its name holds again what it held before.
+void refuse_if_too_large(py::handle made, hv::MappingEntry& name_before) {
     const hv::Oversize problem = hv::oversize(made);
     if (!problem) return;
     made.attr("destroy")();
+    name_before.restore();
     hv::refuse_size("the button (its text or image)", problem);
 }
 
@@ -60,6 +61,7 @@ py::object add_button(const hv::Args& a) {
     const py::object key = a.str(button_name);
     // The entry is replaced first; an earlier button of this name stays on screen.
     py::object button_data = self.attr("button_data");
+    hv::MappingEntry name_before(button_data, key);
     hv::setitem(button_data, key, py::dict());
     const py::object entry = hv::getitem(button_data, key);
 
@@ -80,7 +82,7 @@ py::object add_button(const hv::Args& a) {
             return make_button(frame, "image"_a = image, "text"_a = text, "command"_a = button_event,
                                "width"_a = width, "fg_color"_a = a["fg_color"], "corner_radius"_a = corner_radius);
         });
-        refuse_if_too_large(made);
+        refuse_if_too_large(made, name_before);
         entry["CTkButton"] = made;
     } else {
         if (is_none(font)) {
@@ -92,7 +94,7 @@ py::object add_button(const hv::Args& a) {
             return make_button(frame, "text"_a = text, "command"_a = button_event, "width"_a = width,
                                "corner_radius"_a = corner_radius, "font"_a = font);
         });
-        refuse_if_too_large(made);
+        refuse_if_too_large(made, name_before);
         entry["CTkButton"] = made;
     }
 
