@@ -76,8 +76,7 @@ py::object button_event_004(const hv::Args& a) {
     entry_name.attr("grid")("row"_a = 4, "column"_a = 0, "sticky"_a = "nsew", "pady"_a = py::make_tuple(10, 10));
     // The current ratio in per cent is only the grey hint; the field starts empty.
     py::object ratio = PP.attr("parameters")[py::str(kRatio)];
-    py::object per_cent = py::reinterpret_steal<py::object>(PyNumber_Multiply(ratio.ptr(), py::int_(100).ptr()));
-    if (!per_cent) throw py::error_already_set();
+    py::object per_cent = hv::mul(ratio, py::int_(100));
     py::object entry = ctk.attr("CTkEntry")(setting_window, "placeholder_text"_a = a.str(per_cent), "width"_a = 300,
                                             "height"_a = 30);
     entry.attr("grid")("row"_a = 5, "column"_a = 0, "sticky"_a = "new");

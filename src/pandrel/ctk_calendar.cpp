@@ -109,8 +109,8 @@ py::object init(const hv::Args& a) {
         return make_frame(self, "fg_color"_a = "transparent", "width"_a = a["width"], "height"_a = a["height"]);
     });
     py::int_ three(3);
-    py::object padx = hv::steal(PyNumber_TrueDivide(a["corner_radius"].ptr(), three.ptr()));
-    py::object pady = hv::steal(PyNumber_TrueDivide(a["corner_radius"].ptr(), three.ptr()));
+    py::object padx = hv::div(a["corner_radius"], three);
+    py::object pady = hv::div(a["corner_radius"], three);
     self.attr("content_frame").attr("pack")("expand"_a = true, "fill"_a = "both", "padx"_a = padx, "pady"_a = pady);
 
     self.attr("setup_header_frame")();

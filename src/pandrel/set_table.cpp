@@ -77,11 +77,7 @@ py::object add_entry_name(const hv::Args& a) {
             return make_entry(parent, "placeholder_text"_a = a["text"], "width"_a = width, "height"_a = 30);
         });
         hv::setitem(self.attr("entry"), a.str(name), entry);
-        py::object x_init = self.attr("entry_x_init");
-        py::int_ gap(120);
-        PyObject* x_sum = PyNumber_Add(x_init.ptr(), gap.ptr());
-        if (x_sum == nullptr) throw py::error_already_set();
-        py::object x = py::reinterpret_steal<py::object>(x_sum);
+        py::object x = hv::add(self.attr("entry_x_init"), py::int_(120));
         entry.attr("place")("x"_a = x, "y"_a = self.attr("entry_y"));
     }
 
