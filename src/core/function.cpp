@@ -11,7 +11,6 @@
 
 #include <cstring>
 #include <memory>
-#include <unordered_map>
 
 namespace hv {
 

@@ -246,6 +246,7 @@ owned call(py::handle callable, std::initializer_list<py::handle> args = {}, std
 owned call_method(py::handle obj, const char* name, std::initializer_list<py::handle> args = {},
                   std::initializer_list<Kw> kwargs = {});
 owned getattr(py::handle obj, const char* name);
+
 // Releases the GIL for a millisecond, so that the threads waiting for it run.
 // CPython hands the GIL over only between bytecodes, so a long C++ loop that
 // holds it stalls every other thread, the Tk thread's event loop among them.

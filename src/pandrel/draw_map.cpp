@@ -89,12 +89,11 @@ owned new_job(py::handle self, py::handle paths, py::handle fit, py::handle data
 
 // ---- The painter -----------------------------------------------------------
 
-// Draw_Map object -> painter (weakly, so an entry goes with its object). Kept
-// for the life of the process, touched only with the GIL.
-py::handle painters() {
-    static PyObject* painters = py::module_::import("weakref").attr("WeakKeyDictionary")().release().ptr();
-    return painters;
-}
+// Draw_Map object -> painter (weakly, so an entry goes with its object). Made
+// when the class is, kept for the life of the process, touched only with the GIL.
+PyObject* painters_by_map = nullptr;
+
+py::handle painters() { return painters_by_map; }
 
 bool on_tk_thread(py::handle painter) {
     const unsigned long tk_thread = PyLong_AsUnsignedLong(item(painter, "tk_thread").ptr());
@@ -658,6 +657,8 @@ py::object delete_all_path(const hv::Args& a) {
 }  // namespace
 
 py::object make_Draw_Map(py::handle g, const std::string& outer) {
+    if (painters_by_map == nullptr)
+        painters_by_map = py::module_::import("weakref").attr("WeakKeyDictionary")().release().ptr();
     hv::ClassBuilder cls(g, outer + ".Draw_Map");
     cls.def("__init__", {"self", "frame"}, init)
         .def("draw_gpx", {"self", "data_path", "**kwargs"}, draw_gpx)
