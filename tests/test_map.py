@@ -12,7 +12,7 @@ import pytest
 import child
 from hostile import BadStr, only_python_errors
 
-GPX = Path(__file__).resolve().parents[1].parent / "shared" / "data" / "gpx"
+GPX = Path(__file__).resolve().parent / "data" / "gpx"  # real tracks (see its README)
 BLUE = "#2894FF"
 
 
@@ -91,8 +91,6 @@ def test_real_files_draw_one_path_per_segment_that_forms_a_line(m, name, capsys)
     import gpxpy
 
     path = GPX / name
-    if not path.exists():
-        pytest.skip("shared GPX files missing")
     with open(path, encoding="utf-8") as f:
         segments = [[(p.latitude, p.longitude) for p in s.points] for t in gpxpy.parse(f).tracks for s in t.segments]
     m._draw_gpx(str(path), False)
@@ -313,8 +311,6 @@ def test_clear_on_the_tk_thread_during_a_draw_does_not_freeze(long_track, where,
 @pytest.mark.parametrize("malloc", MALLOC)
 def test_concurrent_fitting_draws_draw_every_file(malloc):
     files = [GPX / "korita-zbevnica.gpx", GPX / "cerknicko-jezero.gpx"] * 4
-    if not all(f.exists() for f in files):
-        pytest.skip("shared GPX files missing")
     done, reports = child.run(CONCURRENT, *files, malloc=malloc, timeout=90)
     assert done.returncode == 0 and "Traceback" not in done.stderr, done.stderr
     result, lines = reports[-1], done.stdout.splitlines()

@@ -23,7 +23,7 @@ from tessarim.display import ensure_display
 HERE = Path(__file__).resolve().parent
 REPO = HERE.parent
 RESOURCES = REPO / "model" / "格式範本"
-GPX = REPO.parent / "shared" / "data" / "gpx"
+GPX = REPO / "tests" / "data" / "gpx"
 
 RED, GREEN, BLUE, END = "<$$$顏色[red]$$$>", "<$$$顏色[green]$$$>", "<$$$顏色[blue]$$$>", "</$$$顏色$$$>"
 
