@@ -6,7 +6,19 @@
 
 namespace hv {
 
-void translate_current_exception() {
+HV_CATCHES_FORCED_UNWIND bool guard_call(void (*call)(void*), void* fn) {
+    try {
+        call(fn);
+        return true;
+    }
+    HV_LET_FORCED_UNWIND_PASS
+    catch (...) {
+        translate_current_exception();
+        return false;
+    }
+}
+
+HV_CATCHES_FORCED_UNWIND void translate_current_exception() {
     try {
         throw;
     }

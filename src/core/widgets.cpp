@@ -600,7 +600,19 @@ void MappingEntry::restore() {
     hv::raise(PyExc_ValueError, what + " is too large to show: " + too_large.describe());
 }
 
-py::object child_names(py::handle parent) {
+HV_CATCHES_FORCED_UNWIND py::object make_widget_call(py::handle parent, py::object (*call)(void*), void* make) {
+    py::object before = child_names(parent);
+    try {
+        return call(make);
+    }
+    HV_LET_FORCED_UNWIND_PASS
+    catch (...) {
+        destroy_new_children(parent, before);
+        throw;
+    }
+}
+
+HV_CATCHES_FORCED_UNWIND py::object child_names(py::handle parent) {
     try {
         py::object children = children_of(parent);
         if (children.is_none()) return children;
@@ -615,7 +627,7 @@ py::object child_names(py::handle parent) {
     }
 }
 
-void destroy_new_children(py::handle parent, py::handle before) {
+HV_CATCHES_FORCED_UNWIND void destroy_new_children(py::handle parent, py::handle before) {
     try {
         if (before.is_none()) return;
         py::object children = children_of(parent);

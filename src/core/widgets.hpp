@@ -91,17 +91,12 @@ void destroy_new_children(py::handle parent, py::handle before);
 // own destroy() and would make its parent's destroy() fail later. When `make`
 // fails, every child that appeared in `parent` meanwhile is destroyed before
 // the failure goes on to the caller.
+py::object make_widget_call(py::handle parent, py::object (*call)(void*), void* make);
 template <class Make>
 py::object make_widget(py::handle parent, Make&& make) {
-    py::object before = child_names(parent);
-    try {
-        return make();
-    }
-    HV_LET_FORCED_UNWIND_PASS
-    catch (...) {
-        destroy_new_children(parent, before);
-        throw;
-    }
+    return make_widget_call(
+        parent, [](void* m) -> py::object { return (*static_cast<std::remove_reference_t<Make>*>(m))(); },
+        const_cast<void*>(static_cast<const void*>(&make)));
 }
 
 }  // namespace hv

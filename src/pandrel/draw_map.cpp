@@ -276,7 +276,7 @@ std::optional<int> work_off(const hv::Args& a, py::handle painter) {
 
 // The pump: one turn now, the next one scheduled, also after a failure (which
 // then goes on to tkinter's report of callback errors).
-py::object pump(const hv::Args& a) {
+HV_CATCHES_FORCED_UNWIND py::object pump(const hv::Args& a) {
     py::handle painter = a.state();
     set(painter, "after", Py_None);
     if (hv::truth(item(painter, "gone"))) return py::none();
