@@ -202,7 +202,8 @@ class Pandrel:
 
     class Entry_Table:
         """A grid of cells under named column headers, with row numbers on the left, placed
-        at fixed pixels in the parent `frame` (a scrollable frame suits it).
+        at fixed pixels in the parent `frame`, whose height is set to fit the rows (for
+        scrolling, a frame packed inside a CTkScrollableFrame).
 
         Declare the columns left to right with `add_entry_name`, then build the rows once
         with `add_table`. Columns are addressed by name (as str(name)); rows by index from 0.
