@@ -65,6 +65,17 @@ Oversize oversize_side(py::handle widget, py::handle value, const char* side, co
 // Raises ValueError: "<what> is too large to show: <too_large.describe()>".
 [[noreturn]] void refuse_size(const std::string& what, const Oversize& too_large);
 
+// Every guard's last step: when the change just made leaves `widget` too large
+// to show, `undo` takes the change back (the widget destroyed, a text or a
+// name restored) and the change is refused with ValueError.
+template <class Undo>
+void refuse_if_too_large(py::handle widget, const std::string& what, Undo&& undo) {
+    const Oversize problem = oversize(widget);
+    if (!problem) return;
+    undo();
+    refuse_size(what, problem);
+}
+
 // mapping[key] as it is now (or its absence), put back by restore(): a size
 // refused after a name was (re)mapped leaves the mapping as it found it.
 class MappingEntry {

@@ -57,10 +57,7 @@ bool compare(py::handle a, py::handle b, int op) {
 // The grid frame is placed at a fixed share of the calendar, so it does not
 // grow with its days; the cell and what is inside it are what can outgrow X.
 void refuse_if_too_large(py::handle cell) {
-    const hv::Oversize problem = hv::oversize(cell);
-    if (!problem) return;
-    cell.attr("destroy")();
-    hv::refuse_size("the day", problem);
+    hv::refuse_if_too_large(cell, "the day", [&] { cell.attr("destroy")(); });
 }
 
 py::object init(const hv::Args& a) {

@@ -92,11 +92,10 @@ py::object add_entry_name(const hv::Args& a) {
     py::object label = hv::make_widget(frame, [&] { return make_label(frame, "text"_a = text, "font"_a = font); });
     // A name of thousands of characters would make a header too wide to show:
     // refused, with the name mapped as it was.
-    if (const hv::Oversize problem = hv::oversize(label)) {
+    hv::refuse_if_too_large(label, "the column's name", [&] {
         label.attr("destroy")();
         mapped_before.restore();
-        hv::refuse_size("the column's name", problem);
-    }
+    });
     record.append(label);
     hv::setitem(self.attr("entry_name"), key_of(a, self, name), record);
 
@@ -118,10 +117,7 @@ template <class Make>
 py::object column_cell(py::handle frame, bool& first, const Make& make) {
     if (!first) return make();
     py::object cell = hv::make_widget(frame, make);
-    if (const hv::Oversize problem = hv::oversize(cell)) {
-        cell.attr("destroy")();
-        hv::refuse_size("the column's cells", problem);
-    }
+    hv::refuse_if_too_large(cell, "the column's cells", [&] { cell.attr("destroy")(); });
     first = false;
     return cell;
 }
@@ -200,10 +196,9 @@ py::object add_table(const hv::Args& a) {
     } catch (py::error_already_set&) {
     }
     frame.attr("configure")("height"_a = height);
-    if (const hv::Oversize problem = hv::oversize(frame)) {
+    hv::refuse_if_too_large(frame, table, [&] {
         if (before) frame.attr("configure")("height"_a = before);
-        hv::refuse_size(table, problem);
-    }
+    });
 
     for_each(self.attr("entry_name"), [&](py::object k) {
         hv::setitem(self.attr("entry"), k, py::list());
@@ -312,10 +307,7 @@ py::object set_text(const hv::Args& a) {
         variable.attr("set")(shown);
         // Thousands of characters would make the cell's label too large to
         // show: the cell keeps its text and the call is refused.
-        if (const hv::Oversize problem = hv::oversize(hv::getitem(slot, py::int_(1)))) {
-            variable.attr("set")(before);
-            hv::refuse_size("the text", problem);
-        }
+        hv::refuse_if_too_large(hv::getitem(slot, py::int_(1)), "the text", [&] { variable.attr("set")(before); });
     } else if (is_state(state_of(self, key_of(a, self, name)), "normal")) {
         hv::getitem(hv::getitem(self.attr("entry"), key_of(a, self, name)), y)
             .attr("configure")("placeholder_text"_a = text);
@@ -337,11 +329,10 @@ py::object set_title_text(const hv::Args& a) {
     py::object text = a.str(new_name);
     py::object before = label.attr("cget")("text");
     label.attr("configure")("text"_a = text);
-    if (const hv::Oversize problem = hv::oversize(label)) {  // refused: the header and the names as they were
+    hv::refuse_if_too_large(label, "the column's name", [&] {  // the header and the names as they were
         label.attr("configure")("text"_a = before);
         mapped_before.restore();
-        hv::refuse_size("the column's name", problem);
-    }
+    });
     return py::none();
 }
 

@@ -13,6 +13,8 @@ namespace {
 bool is_none(py::handle value) { return hv::equals(value, Py_None); }
 bool is_not_none(py::handle value) { return hv::not_equals(value, Py_None); }
 
+const char* const kTooLarge = "the button (its text or image)";
+
 // The button stored under str(name): button_data[str(name)]["CTkButton"].
 py::object button(const hv::Args& a, py::handle self, py::handle name) {
     py::object entry = hv::getitem(self.attr("button_data"), a.str(name));
@@ -23,11 +25,10 @@ py::object button(const hv::Args& a, py::handle self, py::handle name) {
 // a huge image) would end the process when shown; it is refused before it is
 // stored or placed, and its name holds again what it held before.
 void refuse_if_too_large(py::handle made, hv::MappingEntry& name_before) {
-    const hv::Oversize problem = hv::oversize(made);
-    if (!problem) return;
-    made.attr("destroy")();
-    name_before.restore();
-    hv::refuse_size("the button (its text or image)", problem);
+    hv::refuse_if_too_large(made, kTooLarge, [&] {
+        made.attr("destroy")();
+        name_before.restore();
+    });
 }
 
 // The command of a button made without one.
@@ -123,10 +124,7 @@ py::object configure(const hv::Args& a) {
         py::object target = button(a, a["self"], a["button_name"]);
         py::object before = target.attr("cget")("text");
         target.attr("configure")("text"_a = a.str(text));
-        if (const hv::Oversize problem = hv::oversize(target)) {
-            target.attr("configure")("text"_a = before);
-            hv::refuse_size("the button (its text or image)", problem);
-        }
+        hv::refuse_if_too_large(target, kTooLarge, [&] { target.attr("configure")("text"_a = before); });
     } else if (is_not_none(state)) {
         py::object target = button(a, a["self"], a["button_name"]);
         target.attr("configure")("state"_a = a.str(state));

@@ -54,10 +54,7 @@ py::object add_entry_name(const hv::Args& a) {
         hv::make_widget(frame, [&] { return make_label(frame, "text"_a = label_text, "font"_a = font); });
     // A name of thousands of characters would make a label too large for the
     // window system, which ends the process when it is shown: refuse it first.
-    if (const hv::Oversize problem = hv::oversize(label)) {
-        label.attr("destroy")();
-        hv::refuse_size("the setting's name", problem);
-    }
+    hv::refuse_if_too_large(label, "the setting's name", [&] { label.attr("destroy")(); });
 
     py::list record;
     record.append(self.attr("N"));
