@@ -1,10 +1,10 @@
-// Kit calls on daemon threads at exit (see hv.hpp): the count of threads inside
-// a kit call, the wait at exit, parking, and the calls that leave nothing but
-// `owned` references in C++ frames.
+// Kit calls on other threads at exit (see hv.hpp): which threads are inside a
+// kit call, and the stop and wait at exit.
 #include "hv.hpp"
 
 #include <pythread.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <thread>
@@ -14,96 +14,66 @@
 namespace hv {
 namespace {
 
-// Each thread's kit-call depth, and the depth of the call that is marked
-// exit-safe (-1: none). A thread is inside a kit call when it runs one that
-// is not exit-safe.
+// This thread's kit-call depth.
 thread_local int depth = 0;
-thread_local int safe_at = -1;
 
-std::atomic<int> threads_inside{0};
-std::atomic<bool> exiting{false};
-std::atomic<unsigned long> exiting_thread{0};
+// The threads inside a kit call (touched only with the GIL), and how many of
+// them the wait at exit waits for (read without it).
+std::vector<unsigned long> inside;
+std::atomic<int> waited_for{0};
 
-bool inside() { return depth > 0 && depth != safe_at; }
-
-// Brings the count in line with this thread's state after a change.
-void recount(bool was_inside) {
-    const bool now = inside();
-    if (now != was_inside) threads_inside.fetch_add(now ? 1 : -1);
+void leave(unsigned long ident) {
+    auto it = std::find(inside.begin(), inside.end(), ident);
+    if (it != inside.end()) {
+        *it = inside.back();
+        inside.pop_back();
+    }
 }
 
-// What CPython 3.14 does with a daemon thread at exit: it never runs again.
-[[noreturn]] void park() {
-    const bool was_inside = inside();
-    depth = 0;
-    safe_at = -1;
-    recount(was_inside);
-    PyEval_SaveThread();
-    for (;;) std::this_thread::sleep_for(std::chrono::hours(24));
-}
-
-void wait_for_kit_calls() {
-    exiting_thread.store(PyThread_get_thread_ident());
-    exiting.store(true);
-    const int mine = inside() ? 1 : 0;
+void stop_and_wait() {
+    const unsigned long me = PyThread_get_thread_ident();
+    int others = 0;
+    for (unsigned long ident : inside) {
+        if (ident == me) continue;
+        PyThreadState_SetAsyncExc(ident, PyExc_SystemExit);
+        ++others;
+    }
+    if (others == 0) return;
+    const int mine = depth > 0 ? 1 : 0;
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(exit_wait_ms);
     PyThreadState* state = PyEval_SaveThread();
-    while (threads_inside.load() > mine && std::chrono::steady_clock::now() < deadline)
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    while (waited_for.load() > mine && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
     PyEval_RestoreThread(state);
 }
 
 }  // namespace
 
 KitCall::KitCall() {
-    if (exiting.load() && PyThread_get_thread_ident() != exiting_thread.load()) park();
-    const bool was_inside = inside();
-    ++depth;
-    recount(was_inside);
+    if (depth++ > 0) return;
+    inside.push_back(PyThread_get_thread_ident());
+    waited_for.fetch_add(1, std::memory_order_relaxed);
 }
 
 KitCall::~KitCall() {
-    const bool was_inside = inside();
-    --depth;
-    recount(was_inside);
+    if (--depth > 0) return;
+    leave(PyThread_get_thread_ident());
+    waited_for.fetch_sub(1, std::memory_order_relaxed);
 }
 
-ExitSafeCall::ExitSafeCall() : outer_(safe_at) {
-    const bool was_inside = inside();
-    safe_at = depth;
-    recount(was_inside);
+WaitingOnOthers::WaitingOnOthers() : counted_(depth > 0) {
+    if (counted_) waited_for.fetch_sub(1);
 }
 
-ExitSafeCall::~ExitSafeCall() {
-    const bool was_inside = inside();
-    safe_at = outer_;
-    recount(was_inside);
+WaitingOnOthers::~WaitingOnOthers() {
+    if (counted_) waited_for.fetch_add(1);
 }
 
 void install_exit_wait() {
     static bool installed = false;
     if (installed) return;
-    py::module_::import("atexit").attr("register")(py::cpp_function(&wait_for_kit_calls));
+    py::module_::import("atexit").attr("register")(py::cpp_function(&stop_and_wait));
     installed = true;
-}
-
-owned::owned(py::object o) : py::object(std::move(o)), taker_(_PyThreadState_UncheckedGet()) {}
-
-owned& owned::operator=(owned&& other) noexcept {
-    py::object::operator=(std::move(other));
-    taker_ = other.taker_;
-    return *this;
-}
-
-owned::~owned() {
-    // Unwound at exit: this thread has no GIL, and the thread state that
-    // holds it (3.11) or this thread's own (3.12 on, none) is not the taker's.
-    if (_PyThreadState_UncheckedGet() != taker_) release();
-}
-
-owned owned::steal(PyObject* p) {
-    if (p == nullptr) throw py::error_already_set();
-    return owned(py::reinterpret_steal<py::object>(p));
 }
 
 PyObject* interned(const char* name) {
@@ -120,38 +90,38 @@ namespace {
 
 // The vectorcall of stack[1..]: positional arguments, then keyword values;
 // stack[0] is free for the callee (PY_VECTORCALL_ARGUMENTS_OFFSET).
-owned vectorcall(PyObject* callable, PyObject* method_name, std::vector<PyObject*>& stack, size_t positional,
-                 std::initializer_list<Kw> kwargs) {
-    owned names;
+py::object vectorcall(PyObject* callable, PyObject* method_name, std::vector<PyObject*>& stack, size_t positional,
+                      std::initializer_list<Kw> kwargs) {
+    py::object names;
     if (kwargs.size() > 0) {
-        names = owned::steal(PyTuple_New(static_cast<Py_ssize_t>(kwargs.size())));
+        names = steal(PyTuple_New(static_cast<Py_ssize_t>(kwargs.size())));
         Py_ssize_t k = 0;
         for (const Kw& kw : kwargs) PyTuple_SET_ITEM(names.ptr(), k++, Py_NewRef(interned(kw.name)));
     }
     const size_t nargsf = positional | PY_VECTORCALL_ARGUMENTS_OFFSET;
     PyObject* result = method_name ? PyObject_VectorcallMethod(method_name, stack.data() + 1, nargsf, names.ptr())
                                    : PyObject_Vectorcall(callable, stack.data() + 1, nargsf, names.ptr());
-    return owned::steal(result);
+    return steal(result);
 }
 
 }  // namespace
 
-owned call(py::handle callable, std::initializer_list<py::handle> args, std::initializer_list<Kw> kwargs) {
+py::object call(py::handle callable, std::initializer_list<py::handle> args, std::initializer_list<Kw> kwargs) {
     std::vector<PyObject*> stack(1);
     for (py::handle arg : args) stack.push_back(arg.ptr());
     for (const Kw& kw : kwargs) stack.push_back(kw.value.ptr());
     return vectorcall(callable.ptr(), nullptr, stack, args.size(), kwargs);
 }
 
-owned call_method(py::handle obj, const char* name, std::initializer_list<py::handle> args,
-                  std::initializer_list<Kw> kwargs) {
+py::object call_method(py::handle obj, const char* name, std::initializer_list<py::handle> args,
+                       std::initializer_list<Kw> kwargs) {
     std::vector<PyObject*> stack{nullptr, obj.ptr()};
     for (py::handle arg : args) stack.push_back(arg.ptr());
     for (const Kw& kw : kwargs) stack.push_back(kw.value.ptr());
     return vectorcall(nullptr, interned(name), stack, args.size() + 1, kwargs);
 }
 
-owned getattr(py::handle obj, const char* name) { return owned::steal(PyObject_GetAttr(obj.ptr(), interned(name))); }
+py::object getattr(py::handle obj, const char* name) { return steal(PyObject_GetAttr(obj.ptr(), interned(name))); }
 
 void let_others_run() {
     // Dropping the GIL and taking it straight back rarely hands it over: the

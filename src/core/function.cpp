@@ -155,11 +155,9 @@ PyObject* fn_vectorcall(PyObject* callable, PyObject* const* args, size_t nargsf
     }
     for (Py_ssize_t i = 0; i < n; ++i) slots[i] = i < nargs ? args[i] : nullptr;
 
-    // The references this frame owns while the body runs are `owned`: a daemon
-    // thread may be unwound through it at exit.
-    owned kwargs;
+    py::object kwargs;
     if (!info.varkw.empty()) {
-        kwargs = owned(py::reinterpret_steal<py::object>(PyDict_New()));
+        kwargs = py::reinterpret_steal<py::object>(PyDict_New());
         if (!kwargs) return nullptr;
     }
 
@@ -204,7 +202,7 @@ PyObject* fn_vectorcall(PyObject* callable, PyObject* const* args, size_t nargsf
 
     // Keep the function alive while its body runs, even if the body drops the
     // last other reference (a handler that destroys its own window).
-    owned keep = py::reinterpret_borrow<py::object>(callable);
+    py::object keep = py::reinterpret_borrow<py::object>(callable);
     KitCall counted;
     PyObject* result = nullptr;
     guard([&] {
@@ -427,7 +425,7 @@ py::object Args::global(const char* name) const {
 py::handle Args::builtins() const { return fn_->builtins; }
 
 py::object Args::str(py::handle value) const {
-    owned fn = global("str");
+    py::object fn = global("str");
     PyObject* result = fn.ptr() == reinterpret_cast<PyObject*>(&PyUnicode_Type) ? PyObject_Str(value.ptr())
                                                                                  : PyObject_CallOneArg(fn.ptr(), value.ptr());
     if (result == nullptr) throw py::error_already_set();

@@ -172,27 +172,22 @@ bool guard(Fn&& fn) {
                       const_cast<void*>(static_cast<const void*>(&fn)));
 }
 
-// ---- Kit calls on daemon threads at exit ------------------------------------
+// ---- Kit calls on other threads at exit ------------------------------------
 //
-// Once the interpreter has begun to shut down, a daemon thread that wants the
-// GIL back is unwound (above) without getting it. A kit frame unwound that way
-// would drop its references without the GIL: freeing objects under the feet of
-// the finalizing interpreter crashes it. Two defences keep such frames off the
-// stack of an unwound thread:
-// - At exit (an atexit callback, which runs before daemon threads are ended)
-//   the exiting thread waits, with the GIL released and for at most
-//   exit_wait_ms, until no other thread is inside a kit call; a thread that
-//   enters a kit call from then on parks for good instead of running it.
-// - Code that runs on a daemon thread for long by design (the map's drawing
-//   thread) holds only `owned` references and calls the interpreter through
-//   call(), call_method() and getattr(), so it may be unwound anywhere; it says
-//   so with an ExitSafeCall, and the wait does not count it.
+// A thread the interpreter ends at exit never unwinds a kit frame (see
+// exit_trap.cpp), so kit code needs no care of its own there. What the kit
+// still does at exit keeps such threads out of code that cannot be ended at
+// all (the C++ of matplotlib dies when its thread is ended): a callback of
+// atexit, registered when the kit is imported, raises SystemExit in every
+// other thread that is inside a kit call right then (at its next step into
+// Python code, so it unwinds normally, with the GIL) and waits, with the GIL
+// released and for at most exit_wait_ms, until those threads have left their
+// kit calls. Kit calls made later, from any thread, run as usual.
 
-constexpr int exit_wait_ms = 1500;
+constexpr int exit_wait_ms = 200;
 
-// Counts the running thread as inside a kit call while it lives (every
-// Python-level function of the core makes one); parks the thread for good
-// when the interpreter is exiting and this is not the exiting thread.
+// Notes the running thread as inside a kit call while it lives (every
+// Python-level function of the core makes one). Made and ended with the GIL.
 class KitCall {
 public:
     KitCall();
@@ -201,39 +196,22 @@ public:
     KitCall& operator=(const KitCall&) = delete;
 };
 
-// Marks the running kit call as one that may be unwound at exit, for as long
-// as it lives: only `owned` references in its frames.
-class ExitSafeCall {
+// While it lives, the running thread waits for another thread (with the GIL
+// released) and runs nothing: the wait at exit does not wait for it. Made and
+// ended with the GIL.
+class WaitingOnOthers {
 public:
-    ExitSafeCall();
-    ~ExitSafeCall();
-    ExitSafeCall(const ExitSafeCall&) = delete;
-    ExitSafeCall& operator=(const ExitSafeCall&) = delete;
+    WaitingOnOthers();
+    ~WaitingOnOthers();
+    WaitingOnOthers(const WaitingOnOthers&) = delete;
+    WaitingOnOthers& operator=(const WaitingOnOthers&) = delete;
 
 private:
-    int outer_;
+    bool counted_;
 };
 
-// Registers the wait at exit, once per process.
+// Registers the stop and wait at exit, once per process.
 void install_exit_wait();
-
-// A reference that is dropped only by the thread state that took it, holding
-// the GIL: a thread unwound at exit leaks it instead.
-class owned : public py::object {
-public:
-    owned() = default;
-    owned(py::object o);  // NOLINT(google-explicit-constructor)
-    owned(owned&& other) noexcept = default;
-    owned& operator=(owned&& other) noexcept;
-    owned(const owned&) = delete;
-    owned& operator=(const owned&) = delete;
-    ~owned();
-    // A new reference from the C API; throws the set error on NULL.
-    static owned steal(PyObject* p);
-
-private:
-    PyThreadState* taker_ = nullptr;
-};
 
 // One keyword argument of call() and call_method().
 struct Kw {
@@ -241,18 +219,17 @@ struct Kw {
     py::handle value;
 };
 
-// callable(*args, **kwargs), obj.name(*args, **kwargs) and obj.name, keeping
-// nothing in C++ frames during the call but borrowed handles and `owned`
-// references (pybind11's calls keep an argument tuple and the bound method).
-owned call(py::handle callable, std::initializer_list<py::handle> args = {}, std::initializer_list<Kw> kwargs = {});
-owned call_method(py::handle obj, const char* name, std::initializer_list<py::handle> args = {},
-                  std::initializer_list<Kw> kwargs = {});
-owned getattr(py::handle obj, const char* name);
+// callable(*args, **kwargs), obj.name(*args, **kwargs) and obj.name, by
+// vectorcall with interned names (no argument tuple, no bound method).
+py::object call(py::handle callable, std::initializer_list<py::handle> args = {},
+                std::initializer_list<Kw> kwargs = {});
+py::object call_method(py::handle obj, const char* name, std::initializer_list<py::handle> args = {},
+                       std::initializer_list<Kw> kwargs = {});
+py::object getattr(py::handle obj, const char* name);
 
 // Releases the GIL for a millisecond, so that the threads waiting for it run.
 // CPython hands the GIL over only between bytecodes, so a long C++ loop that
 // holds it stalls every other thread, the Tk thread's event loop among them.
-// Like any call into the interpreter, it may end a daemon thread at exit.
 void let_others_run();
 
 // Python's truth test.

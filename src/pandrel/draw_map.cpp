@@ -15,12 +15,12 @@
 //
 // On the Tk thread itself, _draw_gpx and delete_all_path work at once when
 // nothing is queued and the lock is free, and queue their work otherwise: the
-// Tk thread never waits. delete_all_path from another thread queues the clear
-// and waits for it, so it waits for the file being drawn.
+// Tk thread never waits. delete_all_path from another thread takes
+// lock_draw_line, so it waits for the file being drawn; when the map then holds
+// no path it is done, otherwise it queues the clear and waits for it.
 //
-// A drawing thread may be ended at exit anywhere (see hv::ExitSafeCall): the
-// code it runs holds only hv::owned references and calls the interpreter
-// through hv::call and its kin.
+// The painter lives on the map widget, so the bookkeeping never hashes or
+// compares the Draw_Map object: any subclass works.
 #include "kit.hpp"
 
 #include "../core/widgets.hpp"
@@ -36,7 +36,6 @@
 namespace pandrel {
 namespace {
 
-using hv::owned;
 using Clock = std::chrono::steady_clock;
 
 constexpr int idle_ms = 20;   // how often an idle pump looks at the queue
@@ -74,8 +73,8 @@ void append(py::handle list, py::handle value) {
     if (PyList_Append(list.ptr(), value.ptr()) < 0) throw py::error_already_set();
 }
 
-owned new_job(py::handle self, py::handle paths, py::handle fit, py::handle data_path) {
-    owned job = owned::steal(PyDict_New());
+py::object new_job(py::handle self, py::handle paths, py::handle fit, py::handle data_path) {
+    py::object job = hv::steal(PyDict_New());
     set(job, "self", self);
     set(job, "paths", paths);
     set(job, "fit", fit);
@@ -89,11 +88,16 @@ owned new_job(py::handle self, py::handle paths, py::handle fit, py::handle data
 
 // ---- The painter -----------------------------------------------------------
 
-// Draw_Map object -> painter (weakly, so an entry goes with its object). Made
-// when the class is, kept for the life of the process, touched only with the GIL.
-PyObject* painters_by_map = nullptr;
+// The painter of a map widget, kept on the widget itself; None when it has none.
+constexpr const char* painter_attribute = "_draw_map_painter";
 
-py::handle painters() { return painters_by_map; }
+py::object painter_on(py::handle map) {
+    PyObject* found = PyObject_GetAttr(map.ptr(), hv::interned(painter_attribute));
+    if (found != nullptr) return hv::steal(found);
+    if (!PyErr_ExceptionMatches(PyExc_AttributeError)) throw py::error_already_set();
+    PyErr_Clear();
+    return py::none();
+}
 
 bool on_tk_thread(py::handle painter) {
     const unsigned long tk_thread = PyLong_AsUnsignedLong(item(painter, "tk_thread").ptr());
@@ -127,10 +131,10 @@ py::object tk_thread_of(const hv::Args& a, py::handle map) {
 py::object pump(const hv::Args& a);
 py::object on_destroy(const hv::Args& a);
 
-owned make_painter(const hv::Args& a, py::handle self) {
+py::object make_painter(const hv::Args& a, py::handle self) {
     py::object map = self.attr("map_widget");
     py::object tk_thread = tk_thread_of(a, map);
-    py::object known = painters().attr("get")(self);
+    py::object known = painter_on(map);
     if (!known.is_none()) return known;  // another thread made it meanwhile
     py::dict painter;
     painter["map"] = map;
@@ -139,18 +143,19 @@ owned make_painter(const hv::Args& a, py::handle self) {
     painter["gone"] = py::bool_(false);
     painter["after"] = py::none();
     painter["pump"] = hv::make_function({"pump", a.qualname() + ".<locals>.pump", {}, pump}, a.globals(), painter);
-    hv::setitem(painters(), self, painter);
+    if (PyObject_SetAttr(map.ptr(), hv::interned(painter_attribute), painter.ptr()) < 0)
+        throw py::error_already_set();
     py::object destroyed = hv::make_function(
         {"map_destroyed", a.qualname() + ".<locals>.map_destroyed", {"event"}, on_destroy}, a.globals(), painter);
     map.attr("bind")("<Destroy>", destroyed, "+");
     schedule(painter, idle_ms);
-    return owned(std::move(painter));
+    return py::object(std::move(painter));
 }
 
-owned painter_of(const hv::Args& a, py::handle self) {
-    owned found = hv::call_method(painters(), "get", {self});
+py::object painter_of(const hv::Args& a, py::handle self) {
+    py::object found = painter_on(hv::getattr(self, "map_widget"));
     if (!found.is_none()) return found;
-    return make_painter(a, self);  // a Draw_Map whose map this class did not make
+    return make_painter(a, self);  // a map widget this class did not make
 }
 
 // ---- Jobs, on the Tk thread ------------------------------------------------
@@ -302,7 +307,7 @@ py::object on_destroy(const hv::Args& a) {
     py::object widget = py::getattr(a["event"], "widget", py::none());
     if (!widget.is(map) && !hv::equals(hv::str(widget), hv::str(map))) return py::none();
     set(painter, "gone", Py_True);
-    owned jobs = owned::steal(PySequence_List(item(painter, "jobs").ptr()));  // a copy: the queue is emptied first
+    py::object jobs = hv::steal(PySequence_List(item(painter, "jobs").ptr()));  // a copy: the queue is emptied first
     if (PySequence_DelSlice(item(painter, "jobs").ptr(), 0, PY_SSIZE_T_MAX) < 0) throw py::error_already_set();
     std::optional<py::error_already_set> failure;
     auto attempt = [&](auto&& step) {
@@ -326,28 +331,28 @@ py::object on_destroy(const hv::Args& a) {
     return py::none();
 }
 
-// ---- Reading a file (any thread; exit-safe) ---------------------------------
+// ---- Reading a file (any thread) ---------------------------------------------
 
 // data_path[-4:] == ".gpx"
 bool is_gpx(py::handle data_path) {
-    owned start = owned::steal(PyLong_FromLong(-4));
-    owned tail = owned::steal(PySlice_New(start.ptr(), nullptr, nullptr));
-    owned last_four = owned::steal(PyObject_GetItem(data_path.ptr(), tail.ptr()));
-    owned suffix = owned::steal(PyUnicode_FromString(".gpx"));
+    py::object start = hv::steal(PyLong_FromLong(-4));
+    py::object tail = hv::steal(PySlice_New(start.ptr(), nullptr, nullptr));
+    py::object last_four = hv::steal(PyObject_GetItem(data_path.ptr(), tail.ptr()));
+    py::object suffix = hv::steal(PyUnicode_FromString(".gpx"));
     const int differs = PyObject_RichCompareBool(last_four.ptr(), suffix.ptr(), Py_NE);
     if (differs < 0) throw py::error_already_set();
     return differs == 0;
 }
 
 // with open(data_path, "r", encoding="utf-8") as file: gpx = self.gpxpy.parse(file)
-owned parse_file(const hv::Args& a, py::handle self, py::handle data_path) {
-    owned mode = owned::steal(PyUnicode_FromString("r"));
-    owned encoding = owned::steal(PyUnicode_FromString("utf-8"));
-    owned manager = hv::call(owned(a.global("open")), {data_path, mode}, {{"encoding", encoding}});
-    owned kind = py::reinterpret_borrow<py::object>(reinterpret_cast<PyObject*>(Py_TYPE(manager.ptr())));
-    owned exit = hv::getattr(kind, "__exit__");
-    owned file = hv::call(hv::getattr(kind, "__enter__"), {manager});
-    owned gpx, type, value, trace;
+py::object parse_file(const hv::Args& a, py::handle self, py::handle data_path) {
+    py::object mode = hv::steal(PyUnicode_FromString("r"));
+    py::object encoding = hv::steal(PyUnicode_FromString("utf-8"));
+    py::object manager = hv::call(py::object(a.global("open")), {data_path, mode}, {{"encoding", encoding}});
+    py::object kind = py::reinterpret_borrow<py::object>(reinterpret_cast<PyObject*>(Py_TYPE(manager.ptr())));
+    py::object exit = hv::getattr(kind, "__exit__");
+    py::object file = hv::call(hv::getattr(kind, "__enter__"), {manager});
+    py::object gpx, type, value, trace;
     try {
         gpx = hv::call(hv::getattr(hv::getattr(self, "gpxpy"), "parse"), {file});
     } catch (py::error_already_set& e) {
@@ -368,10 +373,10 @@ owned parse_file(const hv::Args& a, py::handle self, py::handle data_path) {
     return gpx;
 }
 
-owned next_of(py::handle iterator) {
+py::object next_of(py::handle iterator) {
     PyObject* next = PyIter_Next(iterator.ptr());
     if (next == nullptr && PyErr_Occurred()) throw py::error_already_set();
-    return next ? owned::steal(next) : owned();
+    return next ? hv::steal(next) : py::object();
 }
 
 // While a long track is copied, the reading lets the Tk thread's event loop
@@ -393,10 +398,10 @@ private:
 };
 
 // [getattr(item, name) for item in items]
-owned attribute_list(py::handle items, const char* name, Breather& breather) {
-    owned values = owned::steal(PyList_New(0));
-    owned it = owned::steal(PyObject_GetIter(items.ptr()));
-    while (owned each = next_of(it)) {
+py::object attribute_list(py::handle items, const char* name, Breather& breather) {
+    py::object values = hv::steal(PyList_New(0));
+    py::object it = hv::steal(PyObject_GetIter(items.ptr()));
+    while (py::object each = next_of(it)) {
         append(values, hv::getattr(each, name));
         breather.count();
     }
@@ -404,17 +409,17 @@ owned attribute_list(py::handle items, const char* name, Breather& breather) {
 }
 
 // a + b + ..., with Python's +
-owned joined(std::initializer_list<py::handle> parts) {
-    owned text = py::reinterpret_borrow<py::object>(*parts.begin());
+py::object joined(std::initializer_list<py::handle> parts) {
+    py::object text = py::reinterpret_borrow<py::object>(*parts.begin());
     for (auto part = parts.begin() + 1; part != parts.end(); ++part)
-        text = owned::steal(PyNumber_Add(text.ptr(), part->ptr()));
+        text = hv::steal(PyNumber_Add(text.ptr(), part->ptr()));
     return text;
 }
 
 // A file's paths, one list of (latitude, longitude) pairs per segment, and
 // every coordinate as a double while all are plain floats.
 struct Paths {
-    owned paths;
+    py::object paths;
     std::vector<double> lat, lon;
     bool native = true;
 };
@@ -422,27 +427,27 @@ struct Paths {
 // The texts of the progress line, made before any call that could run Python
 // code: a temporary of pybind11's must not live across such a call here.
 struct ProgressTexts {
-    owned carriage_return = py::str("\r"), blank = py::str(" "), slash = py::str("/"), empty = py::str("");
+    py::object carriage_return = py::str("\r"), blank = py::str(" "), slash = py::str("/"), empty = py::str("");
 };
 
 Paths read_paths(const hv::Args& a, py::handle gpx, py::handle progress, bool progress_check) {
     const ProgressTexts text;
     Paths out;
-    out.paths = owned::steal(PyList_New(0));
-    owned tracks = hv::getattr(gpx, "tracks");
-    owned track_count = hv::call(owned(a.global("len")), {tracks});
-    owned print = progress_check ? owned(a.global("print")) : owned();
-    owned track_it = owned::steal(PyObject_GetIter(tracks.ptr()));
+    out.paths = hv::steal(PyList_New(0));
+    py::object tracks = hv::getattr(gpx, "tracks");
+    py::object track_count = hv::call(py::object(a.global("len")), {tracks});
+    py::object print = progress_check ? py::object(a.global("print")) : py::object();
+    py::object track_it = hv::steal(PyObject_GetIter(tracks.ptr()));
     Breather breather;
     long i = 0;
-    while (owned track = next_of(track_it)) {
-        owned segment_it = owned::steal(PyObject_GetIter(hv::getattr(track, "segments").ptr()));
-        while (owned segment = next_of(segment_it)) {
-            owned points = hv::getattr(segment, "points");
-            owned lons = attribute_list(points, "longitude", breather);
-            owned lats = attribute_list(points, "latitude", breather);
+    while (py::object track = next_of(track_it)) {
+        py::object segment_it = hv::steal(PyObject_GetIter(hv::getattr(track, "segments").ptr()));
+        while (py::object segment = next_of(segment_it)) {
+            py::object points = hv::getattr(segment, "points");
+            py::object lons = attribute_list(points, "longitude", breather);
+            py::object lats = attribute_list(points, "latitude", breather);
             const Py_ssize_t n = std::min(PyList_GET_SIZE(lats.ptr()), PyList_GET_SIZE(lons.ptr()));
-            owned path = owned::steal(PyList_New(n));
+            py::object path = hv::steal(PyList_New(n));
             for (Py_ssize_t k = 0; k < n; ++k) {
                 PyObject* y = PyList_GET_ITEM(lats.ptr(), k);
                 PyObject* x = PyList_GET_ITEM(lons.ptr(), k);
@@ -462,9 +467,9 @@ Paths read_paths(const hv::Args& a, py::handle gpx, py::handle progress, bool pr
         ++i;
         if (progress_check) {
             // "\r" + str(progress) + " " + str(i) + "/" + str(track_count), end=""
-            owned number = owned::steal(PyLong_FromLong(i));
-            owned label = a.str(progress), done = a.str(number), total = a.str(track_count);
-            owned line = joined({text.carriage_return, label, text.blank, done, text.slash, total});
+            py::object number = hv::steal(PyLong_FromLong(i));
+            py::object label = a.str(progress), done = a.str(number), total = a.str(track_count);
+            py::object line = joined({text.carriage_return, label, text.blank, done, text.slash, total});
             hv::call(print, {line}, {{"end", text.empty}});
         }
     }
@@ -496,16 +501,16 @@ double as_double(py::handle value) {
 // Coordinates that are not plain floats (or none at all): the builtins
 // decide, with their own errors.
 Extremes extremes_by_builtins(const hv::Args& a, py::handle paths) {
-    owned lats = owned::steal(PyList_New(0));
-    owned lons = owned::steal(PyList_New(0));
-    owned path_it = owned::steal(PyObject_GetIter(paths.ptr()));
-    while (owned path = next_of(path_it))
+    py::object lats = hv::steal(PyList_New(0));
+    py::object lons = hv::steal(PyList_New(0));
+    py::object path_it = hv::steal(PyObject_GetIter(paths.ptr()));
+    while (py::object path = next_of(path_it))
         for (Py_ssize_t k = 0; k < PyList_GET_SIZE(path.ptr()); ++k) {
             PyObject* pair = PyList_GET_ITEM(path.ptr(), k);
             append(lats, PyTuple_GET_ITEM(pair, 0));
             append(lons, PyTuple_GET_ITEM(pair, 1));
         }
-    owned to_float = a.global("float"), largest = a.global("max"), smallest = a.global("min");
+    py::object to_float = a.global("float"), largest = a.global("max"), smallest = a.global("min");
     Extremes e{};
     e.max_lat = as_double(hv::call(to_float, {hv::call(largest, {lats})}));
     e.min_lat = as_double(hv::call(to_float, {hv::call(smallest, {lats})}));
@@ -515,15 +520,15 @@ Extremes extremes_by_builtins(const hv::Args& a, py::handle paths) {
 }
 
 // int(math.log(whole / span, 2))
-owned zoom_for(const hv::Args& a, py::handle self, double whole, double span) {
-    owned ratio = owned::steal(PyFloat_FromDouble(whole / span));
-    owned base = owned::steal(PyLong_FromLong(2));
-    owned log = hv::call_method(hv::getattr(self, "math"), "log", {ratio, base});
-    return hv::call(owned(a.global("int")), {log});
+py::object zoom_for(const hv::Args& a, py::handle self, double whole, double span) {
+    py::object ratio = hv::steal(PyFloat_FromDouble(whole / span));
+    py::object base = hv::steal(PyLong_FromLong(2));
+    py::object log = hv::call_method(hv::getattr(self, "math"), "log", {ratio, base});
+    return hv::call(py::object(a.global("int")), {log});
 }
 
 // (centre latitude, centre longitude, zoom) of the view that fits the paths.
-owned fit_of(const hv::Args& a, py::handle self, const Paths& read) {
+py::object fit_of(const hv::Args& a, py::handle self, const Paths& read) {
     const Extremes e = read.native && !read.lat.empty() ? extremes(read.lat, read.lon)
                                                         : extremes_by_builtins(a, read.paths);
     const double centre_lon = (e.min_lon + e.max_lon) / 2;
@@ -532,7 +537,7 @@ owned fit_of(const hv::Args& a, py::handle self, const Paths& read) {
     const double lat_span = std::fabs(e.max_lat - e.min_lat);
 
     // An axis without extent sets no limit; a single point gets the closest view.
-    owned zoom;
+    py::object zoom;
     if (lon_span == 0 && lat_span == 0) {
         zoom = hv::getattr(hv::getattr(self, "map_widget"), "max_zoom");
     } else if (lon_span == 0) {
@@ -540,24 +545,27 @@ owned fit_of(const hv::Args& a, py::handle self, const Paths& read) {
     } else if (lat_span == 0) {
         zoom = zoom_for(a, self, 360, lon_span);
     } else {
-        owned by_lon = zoom_for(a, self, 360, lon_span);
-        owned by_lat = zoom_for(a, self, 180, lat_span);
-        zoom = hv::call(owned(a.global("min")), {by_lon, by_lat});
+        py::object by_lon = zoom_for(a, self, 360, lon_span);
+        py::object by_lat = zoom_for(a, self, 180, lat_span);
+        zoom = hv::call(py::object(a.global("min")), {by_lon, by_lat});
     }
-    return owned::steal(Py_BuildValue("(ddO)", centre_lat, centre_lon, zoom.ptr()));
+    return hv::steal(Py_BuildValue("(ddO)", centre_lat, centre_lon, zoom.ptr()));
 }
 
-// ---- Handing a job to the Tk thread (another thread; exit-safe) --------------
+// ---- Handing a job to the Tk thread (another thread) -------------------------
 
 // Queues the job and waits until it is done, raising what it failed with; at
 // once when the map is gone.
 void hand_over(py::handle self, py::handle painter, py::handle job) {
-    owned signal = hv::call_method(hv::getattr(self, "threading"), "Lock");
+    py::object signal = hv::call_method(hv::getattr(self, "threading"), "Lock");
     hv::call_method(signal, "acquire");
     if (hv::truth(item(painter, "gone"))) return;
     set(job, "signal", signal);
     append(item(painter, "jobs"), job);
-    hv::call_method(signal, "acquire");  // released when the job is done or the map destroyed
+    {
+        hv::WaitingOnOthers waiting;
+        hv::call_method(signal, "acquire");  // released when the job is done or the map destroyed
+    }
     py::handle error = item(job, "error");
     if (error.is_none()) return;
     PyErr_SetObject(reinterpret_cast<PyObject*>(Py_TYPE(error.ptr())), error.ptr());
@@ -565,13 +573,12 @@ void hand_over(py::handle self, py::handle painter, py::handle job) {
 }
 
 // A job, on the Tk thread or handed to it.
-void run(const hv::Args& a, std::optional<hv::ExitSafeCall>& exit_safe, py::handle self, py::handle job) {
-    owned painter = painter_of(a, self);
+void run(const hv::Args& a, py::handle self, py::handle job) {
+    py::object painter = painter_of(a, self);
     if (!on_tk_thread(painter)) {
         hand_over(self, painter, job);
         return;
     }
-    exit_safe.reset();  // the Tk thread's map calls are ordinary code
     run_on_tk_thread(a, painter, job);
 }
 
@@ -628,37 +635,59 @@ py::object draw_gpx(const hv::Args& a) {
 }
 
 py::object draw_file(const hv::Args& a) {
-    std::optional<hv::ExitSafeCall> exit_safe(std::in_place);
     py::handle self = a["self"];
     py::handle data_path = a["data_path"];
-    owned kwargs = a.kwargs();
+    py::object kwargs = a.kwargs();
     PyObject* given = PyDict_GetItemWithError(kwargs.ptr(), hv::interned("progress"));  // borrowed
     if (given == nullptr && PyErr_Occurred()) throw py::error_already_set();
-    owned progress = given ? owned(py::reinterpret_borrow<py::object>(given)) : owned(py::str("gpx繪製進度"));
+    py::object progress = given ? py::object(py::reinterpret_borrow<py::object>(given)) : py::object(py::str("gpx繪製進度"));
     PyObject* check = PyDict_GetItemWithError(kwargs.ptr(), hv::interned("progress_check"));
     if (check == nullptr && PyErr_Occurred()) throw py::error_already_set();
     const bool progress_check = check != nullptr && hv::truth(check);
 
     if (!is_gpx(data_path)) return py::none();
-    owned gpx = parse_file(a, self, data_path);
+    py::object gpx = parse_file(a, self, data_path);
     Paths read = read_paths(a, gpx, progress, progress_check);
-    owned fit = hv::truth(a["adapt_sizes"]) ? fit_of(a, self, read) : owned(py::none());
-    run(a, exit_safe, self, new_job(self, read.paths, fit, data_path));
+    py::object fit = hv::truth(a["adapt_sizes"]) ? fit_of(a, self, read) : py::object(py::none());
+    run(a, self, new_job(self, read.paths, fit, data_path));
     return py::none();
 }
 
+// A map with no path: map_widget.canvas_path_list is empty.
+bool holds_no_path(py::handle self) {
+    const Py_ssize_t n = PyObject_Length(hv::getattr(hv::getattr(self, "map_widget"), "canvas_path_list").ptr());
+    if (n < 0) throw py::error_already_set();
+    return n == 0;
+}
+
 py::object delete_all_path(const hv::Args& a) {
-    std::optional<hv::ExitSafeCall> exit_safe(std::in_place);
     py::handle self = a["self"];
-    run(a, exit_safe, self, new_job(self, Py_None, Py_None, Py_None));
+    py::object painter = painter_of(a, self);
+    py::object job = new_job(self, Py_None, Py_None, Py_None);
+    if (on_tk_thread(painter)) {
+        run_on_tk_thread(a, painter, job);
+        return py::none();
+    }
+    py::object lock = hv::getattr(self, "lock_draw_line");
+    {
+        hv::WaitingOnOthers waiting;
+        hv::call_method(lock, "acquire");
+    }
+    bool empty = false;
+    try {
+        empty = holds_no_path(self);
+    } catch (py::error_already_set&) {
+        hv::call_method(lock, "release");
+        throw;
+    }
+    hv::call_method(lock, "release");
+    if (!empty) hand_over(self, painter, job);
     return py::none();
 }
 
 }  // namespace
 
 py::object make_Draw_Map(py::handle g, const std::string& outer) {
-    if (painters_by_map == nullptr)
-        painters_by_map = py::module_::import("weakref").attr("WeakKeyDictionary")().release().ptr();
     hv::ClassBuilder cls(g, outer + ".Draw_Map");
     cls.def("__init__", {"self", "frame"}, init)
         .def("draw_gpx", {"self", "data_path", "**kwargs"}, draw_gpx)
