@@ -179,6 +179,28 @@ def test_tk_thread_draw_waits_for_the_lock_without_blocking(m, tmp_path, root, c
     run_loop(root, lambda: drawn(m) == [], 5)  # the clear came after the draw, by order
 
 
+def test_any_subclass_works_without_its_hash_or_eq_being_called(Pandrel, frame, tmp_path, root, capsys):
+    class Touchy(Pandrel.Draw_Map):
+        def __eq__(self, other):
+            raise AssertionError("compared")
+
+    class Unhashable(Pandrel.Draw_Map):
+        def __hash__(self):
+            raise AssertionError("hashed")
+
+    path = write_gpx(tmp_path, [[[(1.0, 1.0), (3.0, 2.0)]]])
+    for cls in (Touchy, Unhashable):
+        m = cls(frame)
+        m._draw_gpx(path, True)
+        assert drawn(m) == [(3, BLUE, [(1.0, 1.0), (3.0, 2.0)])]
+        m.delete_all_path()
+        assert drawn(m) == []
+        m.draw_gpx(path)
+        run_loop(root, lambda: drawn(m) != [], 10)  # the drawing thread hands its file to the Tk thread
+        m.map_widget.destroy()
+    capsys.readouterr()
+
+
 # Threads meet Tk in child processes, each with a time-out: a crash, an abort
 # or a freeze fails one test and never the suite. Each script prints one JSON
 # line of findings last.
@@ -253,6 +275,37 @@ root.mainloop()
 result.update(locked=m.lock_draw_line.locked(), alive=drawer.is_alive())
 print(json.dumps(result))
 """
+
+# delete_all_path from another thread while the Tk thread pumps no events:
+# it waits for lock_draw_line, returns without the Tk thread when the map holds
+# no path, and hands the clear to the Tk thread otherwise.
+CLEAR_FROM_ANOTHER_THREAD = PREAMBLE + r"""
+m = new_map(root)
+root.update()
+def clearer():
+    t = threading.Thread(target=m.delete_all_path, daemon=True)
+    t.start()
+    return t
+t = clearer()
+t.join(10)
+result["empty_returned"] = not t.is_alive()
+m.lock_draw_line.acquire()
+t = clearer()
+t.join(0.3)
+result["waited_for_lock"] = t.is_alive()
+m.lock_draw_line.release()
+t.join(10)
+result["returned_after_lock"] = not t.is_alive()
+m.map_widget.set_path([(0, 0), (1, 1)])
+t = clearer()
+t.join(0.3)
+result["needs_tk_thread"] = t.is_alive() and len(m.map_widget.canvas_path_list) == 1
+when(lambda: not t.is_alive(), root.quit)
+root.mainloop()
+result["left"] = len(m.map_widget.canvas_path_list)
+print(json.dumps(result))
+"""
+
 
 # The program ends while a kit call runs on a daemon thread.
 EXIT_WHILE_DRAWING = PREAMBLE + r"""
@@ -336,6 +389,14 @@ def test_exit_while_a_kit_call_runs_on_a_daemon_thread(long_track, script, under
     done, reports = child.run(script, long_track, timeout=90)
     assert done.returncode == 0, (done.returncode, done.stderr[-2000:])
     assert reports[-1][under_way], reports  # the kit call was under way at exit
+
+
+@pytest.mark.parametrize("malloc", MALLOC)
+def test_clear_from_another_thread_needs_the_tk_thread_only_for_paths(malloc):
+    done, reports = child.run(CLEAR_FROM_ANOTHER_THREAD, malloc=malloc, timeout=60)
+    assert done.returncode == 0, done.stderr
+    assert reports[-1] == {"empty_returned": True, "waited_for_lock": True, "returned_after_lock": True,
+                           "needs_tk_thread": True, "left": 0}, reports
 
 
 def test_hostile_arguments_and_no_growth(m, tmp_path, root, capsys, monkeypatch):

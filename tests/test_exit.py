@@ -1,0 +1,91 @@
+"""Ending the program while kit calls run on other threads, in child processes
+with time-outs: a crash or a freeze at exit fails one test, never the suite."""
+import pytest
+
+import child
+
+# Daemon threads update a chart and draw and clear a map without pause; the
+# program ends after the given delay, with or without the main loop running.
+# Last line: how much work was under way.
+THREADS_AT_EXIT = child.START + r"""
+track, delay, way = sys.argv[1], float(sys.argv[2]), sys.argv[3]
+from Halvorine通用模組.Pandrel import Pandrel
+root = customtkinter.CTk()
+frame = customtkinter.CTkFrame(root, width=300, height=200)
+frame.grid(row=0, column=0)
+charts = Pandrel.Chart_Matplotlib(frame)
+x = list(range(2000))
+charts.add(x, [i % 7 for i in x], name="a")
+mapframe = customtkinter.CTkFrame(root)
+mapframe.grid(row=0, column=1)
+m = Pandrel.Draw_Map(mapframe)
+m.map_widget.tile_server = "http://127.0.0.1:9/{z}/{x}/{y}.png"  # offline: tiles fail at once
+done = {"updates": 0, "draws": 0, "drawing": False}
+def charting():
+    while True:
+        charts.update(x, [(i * done["updates"]) % 11 for i in x], "a")
+        done["updates"] += 1
+def drawing():
+    while True:
+        done["drawing"] = True
+        m._draw_gpx(track, True)
+        m.delete_all_path()
+        done["draws"] += 1
+def start():
+    for work in (charting, drawing):
+        threading.Thread(target=work, daemon=True).start()
+if way == "loop":
+    root.after(1, start)
+    root.after(int(delay * 1000), root.quit)
+    root.mainloop()
+else:
+    start()
+    until = time.monotonic() + delay
+    while time.monotonic() < until:
+        root.update()
+        time.sleep(0.005)
+print(json.dumps(done), flush=True)
+"""
+
+MOMENTS = [(0.1 + 0.12 * k, "loop" if k % 3 else "no loop") for k in range(12)]
+
+
+def test_ending_the_program_while_threads_chart_and_draw(tmp_path):
+    seg = [(45 + k * 1e-5, 14 + (k % 97) * 1e-4) for k in range(400)]
+    track = tmp_path / "t.gpx"
+    track.write_text("<gpx><trk>" + "".join(
+        "<trkseg>" + "".join(f'<trkpt lat="{y}" lon="{x}"/>' for y, x in seg) + "</trkseg>" for _ in range(20))
+        + "</trk></gpx>", encoding="utf-8")
+    failed, busy = [], 0
+    for delay, way in MOMENTS:
+        done, reports = child.run(THREADS_AT_EXIT, track, delay, way, timeout=60)
+        if done.returncode != 0 or "Fatal Python error" in done.stderr or "terminate called" in done.stderr:
+            failed.append((delay, way, done.returncode, done.stderr[-1500:]))
+        busy += bool(reports and reports[-1]["updates"] and reports[-1]["drawing"])
+    assert not failed, failed
+    assert busy >= len(MOMENTS) // 2  # the threads were at work when most of the runs ended
+
+
+# An exit handler registered before the kit was imported stops and joins a
+# daemon worker that calls the kit: the call completes, as it would in Python.
+JOINED_WORKER = child.START + r"""
+import atexit
+returned = []
+def stop_worker():
+    worker.join(20)
+    print(json.dumps({"returned": returned, "alive": worker.is_alive()}), flush=True)
+atexit.register(stop_worker)
+from Halvorine通用模組.Pandrel import Pandrel
+def work():
+    time.sleep(0.3)  # the program is ending by then
+    returned.append(Pandrel().many_days(2024, 2))
+worker = threading.Thread(target=work, daemon=True)
+worker.start()
+"""
+
+
+@pytest.mark.parametrize("malloc", [None, "debug"])
+def test_a_worker_joined_by_an_exit_handler_completes_its_kit_call(malloc):
+    done, reports = child.run(JOINED_WORKER, malloc=malloc, timeout=60)
+    assert done.returncode == 0, done.stderr
+    assert reports == [{"returned": [29], "alive": False}]
