@@ -148,7 +148,9 @@ void translate_current_exception();
 // with abi::__forced_unwind. A catch-all that keeps it aborts the process
 // ("FATAL: exception not rethrown"), and so does a noexcept frame it meets, so
 // every catch-all starts with this clause, and no function between a call into
-// the interpreter and the thread's start is noexcept.
+// the interpreter and the thread's start is noexcept. (Once the interpreter
+// finalizes, the thread parks at its innermost kit frame before any handler of
+// the kit runs: exit_trap.cpp.)
 //
 // The unwind carries no C++ object, and UndefinedBehaviorSanitizer takes the
 // handler's reference for one bound to null: a function with such a handler is
