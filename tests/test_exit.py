@@ -89,3 +89,41 @@ def test_a_worker_joined_by_an_exit_handler_completes_its_kit_call(malloc):
     done, reports = child.run(JOINED_WORKER, malloc=malloc, timeout=60)
     assert done.returncode == 0, done.stderr
     assert reports == [{"returned": [29], "alive": False}]
+
+
+# A kit call that the interpreter ends mid-way (the worker enters it once exit
+# handlers run, after the kit's own): its frames hold the only references to
+# the open file; dropping them without the GIL would stop the debug allocator.
+ENDED_MID_CALL = child.START + r"""
+import atexit, types
+started, go = threading.Event(), threading.Event()
+def late():
+    go.set()
+    started.wait(20)
+atexit.register(late)
+from Halvorine通用模組.Pandrel import Pandrel
+path = sys.argv[1]
+def worker():
+    go.wait()
+    m = Pandrel.Draw_Map.__new__(Pandrel.Draw_Map)
+    def parse(file):
+        started.set()
+        while True:
+            pass
+    m.gpxpy = types.SimpleNamespace(parse=parse)
+    m._draw_gpx(path, False)
+threading.Thread(target=worker, daemon=True).start()
+class LetGo:
+    def __del__(self):
+        time.sleep(0.05)  # the GIL goes free while the interpreter finalizes
+let_go = LetGo()
+print(json.dumps({"main": "ends"}), flush=True)
+"""
+
+
+def test_a_kit_call_ended_by_the_interpreter_leaves_its_references_alone(tmp_path):
+    track = tmp_path / "t.gpx"
+    track.write_text("<gpx/>", encoding="utf-8")
+    done, reports = child.run(ENDED_MID_CALL, track, malloc="debug", timeout=60)
+    assert done.returncode == 0 and reports == [{"main": "ends"}], done.stderr
+    assert "Fatal Python error" not in done.stderr, done.stderr
