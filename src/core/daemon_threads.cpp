@@ -39,11 +39,26 @@ void stop_and_wait() {
         ++others;
     }
     if (others == 0) return;
+    // A thread that runs gets the exception within a few milliseconds of the
+    // GIL going free; one that still has not left after a quiet spell waits
+    // for something (most often a Tk call handed to this very thread, which
+    // pumps no events now) and would not run into finalization anyway.
     const int mine = depth > 0 ? 1 : 0;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(exit_wait_ms);
+    using Clock = std::chrono::steady_clock;
+    const auto deadline = Clock::now() + std::chrono::milliseconds(exit_wait_ms);
+    auto quiet_until = Clock::now() + std::chrono::milliseconds(exit_quiet_ms);
+    int left = waited_for.load();
     PyThreadState* state = PyEval_SaveThread();
-    while (waited_for.load() > mine && std::chrono::steady_clock::now() < deadline)
+    while (left > mine) {
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        const auto now = Clock::now();
+        const int count = waited_for.load();
+        if (count != left) {
+            left = count;
+            quiet_until = now + std::chrono::milliseconds(exit_quiet_ms);
+        }
+        if (now >= deadline || now >= quiet_until) break;
+    }
     PyEval_RestoreThread(state);
 }
 

@@ -183,10 +183,13 @@ bool guard(Fn&& fn) {
 // atexit, registered when the kit is imported, raises SystemExit in every
 // other thread that is inside a kit call right then (at its next step into
 // Python code, so it unwinds normally, with the GIL) and waits, with the GIL
-// released and for at most exit_wait_ms, until those threads have left their
-// kit calls. Kit calls made later, from any thread, run as usual.
+// released, until those threads have left their kit calls: at most
+// exit_wait_ms, and no longer than exit_quiet_ms after the last one left (the
+// others wait for something, most often the Tk thread). Kit calls made later,
+// from any thread, run as usual.
 
 constexpr int exit_wait_ms = 200;
+constexpr int exit_quiet_ms = 25;
 
 // Notes the running thread as inside a kit call while it lives (every
 // Python-level function of the core makes one). Made and ended with the GIL.
