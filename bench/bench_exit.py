@@ -7,9 +7,10 @@ several ways: main returns after the main loop ran (root.quit) or without it
 having run, the window is destroyed, sys.exit in a callback, an exception
 escapes main. Each run is a fresh process; the same program runs with the kit
 ("kit") and written out in plain customtkinter/matplotlib/tkintermapview
-("plain"), the sides alternating. Printed per side: the runs, the crashes (a
-signal, or an exit status the way of ending does not give, or a hang), and the
-median and maximum time from the end of main to the end of the process.
+("plain"), the sides alternating. Printed per side: the runs, the failed exits (a
+signal, an exit status the way of ending does not give, or a hang after main
+ended; a run that froze before main ended is counted apart), and the median
+and maximum time from the end of main to the end of the process.
 
     python bench/bench_exit.py [--runs N] [--seed S] [--cores DIR] [--kit-path DIR]
 
@@ -202,13 +203,16 @@ def one_run(side, way, delay, files, kit_path, cores):
         ended, hung = time.monotonic(), True
     ends = [float(line.split()[1]) for line in out.splitlines() if line.startswith("END ")]
     latency = ended - ends[-1] if ends and not hung else None
-    crashed = hung or child.returncode != WAYS[way]
+    # A program that freezes before main ends (Tk calls from other threads can
+    # deadlock the main loop, either side) is no failure of the exit.
+    froze = hung and not ends
+    crashed = not froze and (hung or child.returncode != WAYS[way])
     kept = None
     if crashed and cores and any(p.name.startswith("core") for p in Path(work).iterdir()):
         kept = Path(cores) / f"{side}-{way}-{child.pid}"
         shutil.copytree(work, kept)
     shutil.rmtree(work, ignore_errors=True)
-    return {"crashed": crashed, "hung": hung, "rc": child.returncode, "latency": latency,
+    return {"crashed": crashed, "hung": hung and not froze, "froze": froze, "rc": child.returncode, "latency": latency,
             "tail": err.strip().splitlines()[-1:] if crashed else [], "core": kept}
 
 
@@ -244,6 +248,8 @@ def main():
         for side in (("kit", "plain") if n % 2 == 0 else ("plain", "kit")):
             r = one_run(side, way, delay, files, args.kit_path, args.cores)
             results[side].append(r)
+            if r["froze"]:
+                print(f"  {side} froze before main ended: {way} at {delay} s", flush=True)
             if r["crashed"]:
                 print(f"  {side} crashed: {way} at {delay} s, status {r['rc']}{' (hang)' if r['hung'] else ''}"
                       f" {r['tail']}", flush=True)
@@ -257,7 +263,9 @@ def main():
         lat = [r["latency"] for r in runs if r["latency"] is not None]
         crashes = sum(r["crashed"] for r in runs)
         hangs = sum(r["hung"] for r in runs)
-        print(f"{side:5}: {crashes} crashes in {len(runs)} runs ({hangs} hangs); end of main to end of process: "
+        froze = sum(r["froze"] for r in runs)
+        print(f"{side:5}: {crashes} failed exits in {len(runs) - froze} runs ({hangs} of them hangs; {froze} more runs "
+              f"froze before main ended); end of main to end of process: "
               f"median {statistics.median(lat):.3f} s, max {max(lat):.3f} s")
     os.unlink(broken.name)
 

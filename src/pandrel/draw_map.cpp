@@ -149,7 +149,7 @@ py::object make_painter(const hv::Args& a, py::handle self) {
         {"map_destroyed", a.qualname() + ".<locals>.map_destroyed", {"event"}, on_destroy}, a.globals(), painter);
     map.attr("bind")("<Destroy>", destroyed, "+");
     schedule(painter, idle_ms);
-    return py::object(std::move(painter));
+    return std::move(painter);
 }
 
 py::object painter_of(const hv::Args& a, py::handle self) {
@@ -348,7 +348,7 @@ bool is_gpx(py::handle data_path) {
 py::object parse_file(const hv::Args& a, py::handle self, py::handle data_path) {
     py::object mode = hv::steal(PyUnicode_FromString("r"));
     py::object encoding = hv::steal(PyUnicode_FromString("utf-8"));
-    py::object manager = hv::call(py::object(a.global("open")), {data_path, mode}, {{"encoding", encoding}});
+    py::object manager = hv::call(a.global("open"), {data_path, mode}, {{"encoding", encoding}});
     py::object kind = py::reinterpret_borrow<py::object>(reinterpret_cast<PyObject*>(Py_TYPE(manager.ptr())));
     py::object exit = hv::getattr(kind, "__exit__");
     py::object file = hv::call(hv::getattr(kind, "__enter__"), {manager});
@@ -424,8 +424,7 @@ struct Paths {
     bool native = true;
 };
 
-// The texts of the progress line, made before any call that could run Python
-// code: a temporary of pybind11's must not live across such a call here.
+// The texts of the progress line, made once per file.
 struct ProgressTexts {
     py::object carriage_return = py::str("\r"), blank = py::str(" "), slash = py::str("/"), empty = py::str("");
 };
@@ -435,8 +434,8 @@ Paths read_paths(const hv::Args& a, py::handle gpx, py::handle progress, bool pr
     Paths out;
     out.paths = hv::steal(PyList_New(0));
     py::object tracks = hv::getattr(gpx, "tracks");
-    py::object track_count = hv::call(py::object(a.global("len")), {tracks});
-    py::object print = progress_check ? py::object(a.global("print")) : py::object();
+    py::object track_count = hv::call(a.global("len"), {tracks});
+    py::object print = progress_check ? a.global("print") : py::object();
     py::object track_it = hv::steal(PyObject_GetIter(tracks.ptr()));
     Breather breather;
     long i = 0;
@@ -524,7 +523,7 @@ py::object zoom_for(const hv::Args& a, py::handle self, double whole, double spa
     py::object ratio = hv::steal(PyFloat_FromDouble(whole / span));
     py::object base = hv::steal(PyLong_FromLong(2));
     py::object log = hv::call_method(hv::getattr(self, "math"), "log", {ratio, base});
-    return hv::call(py::object(a.global("int")), {log});
+    return hv::call(a.global("int"), {log});
 }
 
 // (centre latitude, centre longitude, zoom) of the view that fits the paths.
@@ -547,7 +546,7 @@ py::object fit_of(const hv::Args& a, py::handle self, const Paths& read) {
     } else {
         py::object by_lon = zoom_for(a, self, 360, lon_span);
         py::object by_lat = zoom_for(a, self, 180, lat_span);
-        zoom = hv::call(py::object(a.global("min")), {by_lon, by_lat});
+        zoom = hv::call(a.global("min"), {by_lon, by_lat});
     }
     return hv::steal(Py_BuildValue("(ddO)", centre_lat, centre_lon, zoom.ptr()));
 }
@@ -640,7 +639,7 @@ py::object draw_file(const hv::Args& a) {
     py::object kwargs = a.kwargs();
     PyObject* given = PyDict_GetItemWithError(kwargs.ptr(), hv::interned("progress"));  // borrowed
     if (given == nullptr && PyErr_Occurred()) throw py::error_already_set();
-    py::object progress = given ? py::object(py::reinterpret_borrow<py::object>(given)) : py::object(py::str("gpx繪製進度"));
+    py::object progress = given ? py::reinterpret_borrow<py::object>(given) : py::object(py::str("gpx繪製進度"));
     PyObject* check = PyDict_GetItemWithError(kwargs.ptr(), hv::interned("progress_check"));
     if (check == nullptr && PyErr_Occurred()) throw py::error_already_set();
     const bool progress_check = check != nullptr && hv::truth(check);
