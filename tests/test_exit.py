@@ -127,3 +127,41 @@ def test_a_kit_call_ended_by_the_interpreter_leaves_its_references_alone(tmp_pat
     done, reports = child.run(ENDED_MID_CALL, track, malloc="debug", timeout=60)
     assert done.returncode == 0 and reports == [{"main": "ends"}], done.stderr
     assert "Fatal Python error" not in done.stderr, done.stderr
+
+
+# A draw handed to the Tk thread when the program ends: an exit handler that
+# pumps the Tk thread's events until the drawing thread is done (registered
+# before the kit was imported, so it runs after the kit's) sees it finish, as
+# it would in Python: the kit stops only threads that run, not those that wait.
+DRAW_FINISHED_BY_EXIT_HANDLER = child.START + r"""
+import atexit
+after_call = []
+def finish_drawing():
+    deadline = time.monotonic() + 20
+    while drawer.is_alive() and time.monotonic() < deadline:
+        root.update()
+        time.sleep(0.002)
+    print(json.dumps({"after_call": after_call, "paths": len(m.map_widget.canvas_path_list)}), flush=True)
+atexit.register(finish_drawing)
+from Halvorine通用模組.Pandrel import Pandrel
+root = customtkinter.CTk()
+m = Pandrel.Draw_Map(root)
+m.map_widget.tile_server = "http://127.0.0.1:9/{z}/{x}/{y}.png"  # offline: tiles fail at once
+root.update()
+def draw():
+    m._draw_gpx(sys.argv[1], False)
+    after_call.append(True)
+drawer = threading.Thread(target=draw, daemon=True)
+drawer.start()
+while not m.lock_draw_line.locked() and not (m.map_widget._draw_map_painter["jobs"]):
+    time.sleep(0.001)  # the file is queued for the Tk thread, which pumps no events now
+"""
+
+
+def test_a_draw_waiting_for_the_tk_thread_at_exit_finishes_when_an_exit_handler_pumps(tmp_path):
+    track = tmp_path / "t.gpx"
+    track.write_text('<gpx><trk><trkseg><trkpt lat="1" lon="1"/><trkpt lat="2" lon="2"/></trkseg></trk></gpx>',
+                     encoding="utf-8")
+    done, reports = child.run(DRAW_FINISHED_BY_EXIT_HANDLER, track, timeout=60)
+    assert done.returncode == 0, done.stderr
+    assert reports == [{"after_call": [True], "paths": 1}], (reports, done.stderr[-1500:])

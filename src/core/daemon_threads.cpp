@@ -17,24 +17,31 @@ namespace {
 // This thread's kit-call depth.
 thread_local int depth = 0;
 
-// The threads inside a kit call (touched only with the GIL), and how many of
-// them the wait at exit waits for (read without it).
-std::vector<unsigned long> inside;
+// The threads inside a kit call and those of them that wait for another
+// thread (both touched only with the GIL), and how many the wait at exit waits
+// for (read without it).
+std::vector<unsigned long> inside, waiting;
 std::atomic<int> waited_for{0};
 
-void leave(unsigned long ident) {
-    auto it = std::find(inside.begin(), inside.end(), ident);
-    if (it != inside.end()) {
-        *it = inside.back();
-        inside.pop_back();
+void remove(std::vector<unsigned long>& threads, unsigned long ident) {
+    auto it = std::find(threads.begin(), threads.end(), ident);
+    if (it != threads.end()) {
+        *it = threads.back();
+        threads.pop_back();
     }
+}
+
+bool has(const std::vector<unsigned long>& threads, unsigned long ident) {
+    return std::find(threads.begin(), threads.end(), ident) != threads.end();
 }
 
 void stop_and_wait() {
     const unsigned long me = PyThread_get_thread_ident();
     int others = 0;
+    // A thread that waits for another one is left to finish its call, should
+    // that one still serve it (an exit handler may pump the Tk thread's events).
     for (unsigned long ident : inside) {
-        if (ident == me) continue;
+        if (ident == me || has(waiting, ident)) continue;
         PyThreadState_SetAsyncExc(ident, PyExc_SystemExit);
         ++others;
     }
@@ -72,16 +79,20 @@ KitCall::KitCall() {
 
 KitCall::~KitCall() {
     if (--depth > 0) return;
-    leave(PyThread_get_thread_ident());
+    remove(inside, PyThread_get_thread_ident());
     waited_for.fetch_sub(1, std::memory_order_relaxed);
 }
 
 WaitingOnOthers::WaitingOnOthers() : counted_(depth > 0) {
-    if (counted_) waited_for.fetch_sub(1);
+    if (!counted_) return;
+    waiting.push_back(PyThread_get_thread_ident());
+    waited_for.fetch_sub(1);
 }
 
 WaitingOnOthers::~WaitingOnOthers() {
-    if (counted_) waited_for.fetch_add(1);
+    if (!counted_) return;
+    remove(waiting, PyThread_get_thread_ident());
+    waited_for.fetch_add(1);
 }
 
 void install_exit_wait() {

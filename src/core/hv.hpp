@@ -202,8 +202,8 @@ public:
 };
 
 // While it lives, the running thread waits for another thread (with the GIL
-// released) and runs nothing: the wait at exit does not wait for it. Made and
-// ended with the GIL.
+// released) and runs nothing: the exit hook neither stops nor waits for it.
+// Made and ended with the GIL.
 class WaitingOnOthers {
 public:
     WaitingOnOthers();
