@@ -9,7 +9,7 @@ escapes main. Each run is a fresh process; the same program runs with the kit
 ("kit") and written out in plain customtkinter/matplotlib/tkintermapview
 ("plain"), the sides alternating. Printed per side: the runs, the failed exits (a
 signal, an exit status the way of ending does not give, or a hang after main
-ended; a run that froze before main ended is counted apart), and the median
+ended; a run that froze or crashed before main ended is counted apart), and the median
 and maximum time from the end of main to the end of the process.
 
     python bench/bench_exit.py [--runs N] [--seed S] [--cores DIR] [--kit-path DIR]
@@ -205,14 +205,18 @@ def one_run(side, way, delay, files, kit_path, cores):
     latency = ended - ends[-1] if ends and not hung else None
     # A program that freezes before main ends (Tk calls from other threads can
     # deadlock the main loop, either side) is no failure of the exit.
+    # Likewise a crash before main ends (the plain program's Tk calls from other
+    # threads crash CPython 3.12 and 3.13 while it runs) is counted apart.
     froze = hung and not ends
-    crashed = not froze and (hung or child.returncode != WAYS[way])
+    failed = hung or child.returncode != WAYS[way]
+    early = failed and not hung and not ends
+    crashed = failed and not froze and not early
     kept = None
     if crashed and cores and any(p.name.startswith("core") for p in Path(work).iterdir()):
         kept = Path(cores) / f"{side}-{way}-{child.pid}"
         shutil.copytree(work, kept)
     shutil.rmtree(work, ignore_errors=True)
-    return {"crashed": crashed, "hung": hung and not froze, "froze": froze, "rc": child.returncode, "latency": latency,
+    return {"crashed": crashed, "hung": hung and not froze, "froze": froze, "early": early, "rc": child.returncode, "latency": latency,
             "tail": err.strip().splitlines()[-1:] if crashed else [], "core": kept}
 
 
@@ -248,8 +252,9 @@ def main():
         for side in (("kit", "plain") if n % 2 == 0 else ("plain", "kit")):
             r = one_run(side, way, delay, files, args.kit_path, args.cores)
             results[side].append(r)
-            if r["froze"]:
-                print(f"  {side} froze before main ended: {way} at {delay} s", flush=True)
+            if r["froze"] or r["early"]:
+                print(f"  {side} {'froze' if r['froze'] else 'crashed'} before main ended: {way} at {delay} s, "
+                      f"status {r['rc']}", flush=True)
             if r["crashed"]:
                 print(f"  {side} crashed: {way} at {delay} s, status {r['rc']}{' (hang)' if r['hung'] else ''}"
                       f" {r['tail']}", flush=True)
@@ -264,8 +269,9 @@ def main():
         crashes = sum(r["crashed"] for r in runs)
         hangs = sum(r["hung"] for r in runs)
         froze = sum(r["froze"] for r in runs)
-        print(f"{side:5}: {crashes} failed exits in {len(runs) - froze} runs ({hangs} of them hangs; {froze} more runs "
-              f"froze before main ended); end of main to end of process: "
+        early = sum(r["early"] for r in runs)
+        print(f"{side:5}: {crashes} failed exits in {len(runs) - froze - early} runs ({hangs} of them hangs; "
+              f"{froze} more runs froze and {early} crashed before main ended); end of main to end of process: "
               f"median {statistics.median(lat):.3f} s, max {max(lat):.3f} s")
     os.unlink(broken.name)
 
