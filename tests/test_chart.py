@@ -201,6 +201,7 @@ for case in sys.argv[2:]:
             long = "x" * round(17000 / font.measure("x"))
             bar.add_button(page, "a", text=long, row=0, column=0)
             bar.add_button(page, "b", text="b", row=0, column=1)
+            root.update()  # the bar shown, then a text made longer
             bar.configure("b", text=long)
             shown = [bar.button_data[n]["CTkButton"] for n in ("a", "b")]
         else:
