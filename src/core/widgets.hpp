@@ -45,7 +45,11 @@ struct Oversize {
 //    packed into when that propagates, with the windows that stretch with that
 //    master, and so on up to (not including) the toplevel; for a window inside
 //    a canvas (the inner frame of a CTkScrollableFrame), the canvas and the
-//    windows around it.
+//    windows around it. A master placed with a width or a height (outright or
+//    relative to its own master) gets that side from the placer whatever its
+//    content asks for, and grows nothing further out: a page placed over the
+//    window stays the window's size, and only what is inside it is judged at
+//    the sizes it really gets.
 // Sizes are the ones Tk asks for when nothing around a window holds it smaller,
 // computed now: Tk works geometry out only when it shows the widget, and so it
 // is too late to undo then. Objects that are not Tk widgets pass.
