@@ -607,17 +607,16 @@ Given& Given::text(py::handle text, double font_pixels) {
         known_ = false;
         return *this;
     }
-    const Py_ssize_t length = PyUnicode_GET_LENGTH(text.ptr());
-    const int kind = PyUnicode_KIND(text.ptr());
-    const void* data = PyUnicode_DATA(text.ptr());
-    Py_ssize_t lines = 1, longest = 0, current = 0;
-    for (Py_ssize_t i = 0; i < length; ++i) {
-        if (PyUnicode_READ(kind, data, i) == '\n') {
-            ++lines;
-            current = 0;
-        } else {
-            longest = std::max(longest, ++current);
-        }
+    const Py_ssize_t length = PyUnicode_GetLength(text.ptr());
+    if (length < 0) throw py::error_already_set();
+    Py_ssize_t lines = 1, longest = 0, start = 0;
+    for (;;) {
+        const Py_ssize_t end = PyUnicode_FindChar(text.ptr(), '\n', start, length, 1);
+        if (end == -2) throw py::error_already_set();
+        longest = std::max(longest, (end < 0 ? length : end) - start);
+        if (end < 0) break;
+        ++lines;
+        start = end + 1;
     }
     text_ += font_pixels * (10.0 * static_cast<double>(longest) + 3.0 * static_cast<double>(lines));
     return *this;
