@@ -118,13 +118,16 @@ wheel:
 run: setup
 	$(PY) -P -m tessarim   # -P: the installed packages, not the source folders here
 
+# BASELINE=DIR: an earlier build installed in DIR (pip install --no-deps
+# --target DIR <its wheel>) is measured beside this one by the calendar, the
+# entry table and the map.
 bench: setup
 	$(PY) -P bench/bench_pandrel.py
-	$(PY) -P bench/bench_calendar.py
+	$(PY) -P bench/bench_calendar.py $(if $(BASELINE),--baseline $(BASELINE))
 	$(PY) -P bench/bench_gui.py
-	$(PY) -P bench/bench_entry_table.py
+	$(PY) -P bench/bench_entry_table.py $(if $(BASELINE),--baseline $(BASELINE))
 	$(PY) -P bench/bench_chart.py
-	$(PY) -P bench/bench_map.py
+	$(PY) -P bench/bench_map.py $(if $(BASELINE),--baseline $(BASELINE))
 
 # One PNG per kit widget and one of the window mid-report, in docs/gallery/.
 gallery: setup

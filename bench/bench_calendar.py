@@ -1,11 +1,14 @@
 """Figures for CTkCalendar: paging through months with change_month against the
-same widget calls made directly from Python (the floor), and how many widgets
-paging leaves behind (each month's grid frame stays under the next one, with
-its labels). Prints figures; asserts nothing.
+same widget calls made directly from Python (the floor), and with --baseline
+DIR against an earlier build of the kit installed there, each paging in a fresh
+process, sides alternating; and how many widgets paging leaves behind (each
+month's grid frame stays under the next one, with its labels). Prints figures;
+asserts nothing.
 
-    python bench/bench_calendar.py [--changes N] [--rounds R]
+    python bench/bench_calendar.py [--changes N] [--rounds R] [--baseline DIR]
 """
 import argparse
+import json
 import os
 import statistics
 import sys
@@ -65,40 +68,79 @@ def descendants(widget, only=None):
 
 
 def page(root, make, step, changes):
+    """Seconds of `changes` steps, shown: by the wall clock and in this
+    process's CPU time (the machine may be shared; that is the steadier one)."""
     cal = make()
-    start = time.perf_counter()
+    start, start_cpu = time.perf_counter(), time.process_time()
     for i in range(changes):
         step(cal, 1)
     root.update()
-    elapsed = time.perf_counter() - start
+    elapsed, elapsed_cpu = time.perf_counter() - start, time.process_time() - start_cpu
     cal.destroy()
     root.update()
-    return elapsed
+    return elapsed, elapsed_cpu
+
+
+def page_once(side, buttons, changes):
+    """Seconds of `changes` month changes of one side in this process."""
+    with common.kit_root("400x400") as (ctk, pandrel, root):
+        import calendar
+
+        def make():
+            cal = pandrel.CTkCalendar(root, calendar_button=buttons, today_fg_color="red")
+            cal.pack(expand=True, fill="both")
+            return cal
+
+        if side == "kit":
+            return page(root, make, lambda cal, amount: cal.change_month(amount), changes)
+        return page(root, make, lambda cal, amount: python_change_month(cal, amount, ctk, calendar), changes)
 
 
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--changes", type=int, default=120)
     parser.add_argument("--rounds", type=int, default=3)
+    common.baseline_option(parser)
+    parser.add_argument("--once", nargs=2, metavar=("SIDE", "BUTTONS"), help=argparse.SUPPRESS)
     args = parser.parse_args()
-    with common.screen(), common.kit_root("400x400") as (ctk, pandrel, root):
-        import calendar
+    with common.screen():
+        if args.once:
+            print(json.dumps(page_once(args.once[0], args.once[1] == "1", args.changes)))
+            return
+        paging(args)
+        leftovers()
 
-        for buttons in (False, True):
-            def make():
-                cal = pandrel.CTkCalendar(root, calendar_button=buttons, today_fg_color="red")
-                cal.pack(expand=True, fill="both")
-                return cal
 
-            native = lambda cal, amount: cal.change_month(amount)  # noqa: E731
-            direct = lambda cal, amount: python_change_month(cal, amount, ctk, calendar)  # noqa: E731
-            times = common.alternating(args.rounds, {"kit": lambda: page(root, make, native, args.changes),
-                                                      "floor": lambda: page(root, make, direct, args.changes)})
-            k, f = statistics.median(times["kit"]), statistics.median(times["floor"])
-            kind = "day buttons" if buttons else "day labels"
-            print(f"{args.changes} change_month calls ({kind}): kit median {k * 1000:.0f} ms, "
-                  f"same calls from Python {f * 1000:.0f} ms, ratio {k / f:.3f} (target <= 1.05)")
+def paging(args):
+    """The kit's paging against the floor, and against an earlier build."""
+    for buttons in (False, True):
+        once = ("--changes", args.changes, "--once")
+        sides = {"kit": lambda: common.in_child(__file__, *once, "kit", int(buttons)),
+                 "floor": lambda: common.in_child(__file__, *once, "floor", int(buttons))}
+        if args.baseline:
+            sides["earlier"] = lambda: common.in_child(__file__, *once, "kit", int(buttons),
+                                                       pythonpath=args.baseline)
+        times = common.alternating(args.rounds, sides)
+        kind = "day buttons" if buttons else "day labels"
+        failed = [t for runs in times.values() for t in runs if isinstance(t, dict)]
+        if failed:
+            print(f"{args.changes} change_month calls ({kind}): failed: {failed[0]}")
+            continue
+        for k, clock in enumerate(("wall", "cpu")):
+            kit, floor = (statistics.median(t[k] for t in times[side]) for side in ("kit", "floor"))
+            print(f"{args.changes} change_month calls ({kind}, {clock:4s}): kit median {kit * 1000:.0f} ms, "
+                  f"same calls from Python {floor * 1000:.0f} ms, ratio {kit / floor:.3f} (target <= 1.05); "
+                  f"{args.rounds} rounds, each in a fresh process")
+            if args.baseline:
+                earlier = statistics.median(t[k] for t in times["earlier"])
+                paired = [a[k] / b[k] for a, b in zip(times["kit"], times["earlier"])]
+                print(f"  this build / earlier build: {kit / earlier:.3f} (earlier {earlier * 1000:.0f} ms; round by "
+                      f"round {statistics.median(paired):.3f}, {min(paired):.3f} .. {max(paired):.3f}) "
+                      f"(target <= 1.02)")
 
+def leftovers():
+    """What paging leaves behind in the calendar, and the time per change."""
+    with common.kit_root("400x400") as (ctk, pandrel, root):
         for buttons in (False, True):
             for changes in (12, 120):
                 cal = pandrel.CTkCalendar(root, calendar_button=buttons)

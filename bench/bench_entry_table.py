@@ -1,8 +1,9 @@
 """Figures for Entry_Table: building a table of 500 rows by 6 columns (3
 editable, 3 display-only) and one get() of it, each against the same widget
-calls made directly from Python (the floor). Prints figures; asserts nothing.
+calls made directly from Python (the floor), and with --baseline DIR against
+an earlier build of the kit installed there. Prints figures; asserts nothing.
 
-    python bench/bench_entry_table.py [--rows N] [--rounds R]
+    python bench/bench_entry_table.py [--rows N] [--rounds R] [--baseline DIR]
 """
 import argparse
 import json
@@ -117,6 +118,7 @@ def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--rows", type=int, default=500)
     parser.add_argument("--rounds", type=int, default=5)
+    common.baseline_option(parser)
     parser.add_argument("--once", choices=("kit", "floor"), help=argparse.SUPPRESS)
     args = parser.parse_args()
     with common.screen():
@@ -126,14 +128,26 @@ def main():
         # Each measurement in a fresh process: Tk slows down as a process makes
         # and destroys thousands of widgets, which would favour whichever side
         # ran first.
-        runs = common.alternating(args.rounds, {
-            side: (lambda side=side: common.in_child(__file__, "--once", side, "--rows", args.rows))
-            for side in ("kit", "floor")})
+        sides = {"kit": lambda: common.in_child(__file__, "--once", "kit", "--rows", args.rows),
+                 "floor": lambda: common.in_child(__file__, "--once", "floor", "--rows", args.rows)}
+        if args.baseline:
+            sides["earlier"] = lambda: common.in_child(__file__, "--once", "kit", "--rows", args.rows,
+                                                       pythonpath=args.baseline)
+        runs = common.alternating(args.rounds, sides)
+        for side, results in runs.items():
+            if any("failed" in run for run in results):
+                print(f"Entry_Table ({side}): failed: {[run for run in results if 'failed' in run][0]}")
+                return
         for k, (what, clock) in enumerate(CLOCKS):
             kit, bare = (statistics.median(run[k] for run in runs[side]) for side in ("kit", "floor"))
             print(f"Entry_Table {what:5s} of {args.rows} rows x {len(COLUMNS)} columns ({clock:4s}): "
                   f"kit {kit * 1000:9.2f} ms, floor (same calls from Python) {bare * 1000:9.2f} ms, "
                   f"ratio {kit / bare:.3f} (target <= 1.05); medians of {args.rounds} rounds, each in a fresh process")
+            if args.baseline:
+                earlier = statistics.median(run[k] for run in runs["earlier"])
+                paired = [a[k] / b[k] for a, b in zip(runs["kit"], runs["earlier"])]
+                print(f"  this build / earlier build: {kit / earlier:.3f} (earlier {earlier * 1000:9.2f} ms; "
+                      f"round by round {statistics.median(paired):.3f}, {min(paired):.3f} .. {max(paired):.3f})")
 
 
 if __name__ == "__main__":

@@ -97,7 +97,7 @@ def ms(seconds):
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--rounds", type=int, default=5)
-    parser.add_argument("--baseline", help="a folder with an earlier build of the kit installed")
+    common.baseline_option(parser)
     parser.add_argument("--measure", nargs=2, help=argparse.SUPPRESS)
     args = parser.parse_args()
     if args.measure:
@@ -111,10 +111,7 @@ def main():
     for title, (segments, per) in FILES.items():
         path = os.path.join(folder, "track.gpx")
         write_track(path, segments, per)
-        sides = {"this build": lambda: common.in_child(__file__, "--measure", path, segments)}
-        if args.baseline:
-            sides["earlier build"] = lambda: common.in_child(__file__, "--measure", path, segments,
-                                                             pythonpath=args.baseline)
+        sides = common.builds(args.baseline, __file__, "--measure", path, segments)
         results = common.alternating(args.rounds, sides)
         print(f"{title} ({os.path.getsize(path) / 1e6:.1f} MB):")
         medians = {}

@@ -1,6 +1,7 @@
 """What the benchmarks here share: a virtual screen when there is none, the
-installed kit on a customtkinter root, and sides measured in alternation, in
-this process or each measurement in a fresh one. Prints nothing itself."""
+installed kit on a customtkinter root, sides measured in alternation, in this
+process or each measurement in a fresh one, and an earlier build measured
+beside this one (--baseline DIR). Prints nothing itself."""
 import contextlib
 import importlib
 import json
@@ -62,3 +63,20 @@ def in_child(script, *args, pythonpath=None):
         what = f"signal {-child.returncode}" if child.returncode < 0 else f"exit status {child.returncode}"
         return {"failed": what, "stderr": child.stderr[-400:]}
     return json.loads(lines[-1])
+
+
+def baseline_option(parser):
+    """--baseline DIR: a folder an earlier build of the kit is installed in
+    (pip install --no-deps --target DIR <its wheel>), measured beside this one."""
+    parser.add_argument("--baseline", metavar="DIR", help="a folder with an earlier build of the kit installed")
+
+
+def builds(baseline, script, *args):
+    """The sides of one measurement, each run in a fresh process: "this build",
+    and "earlier build" (the same script with `baseline` first on the path)
+    when a baseline is given."""
+    sides = {"this build": lambda: in_child(script, *args)}
+    if baseline:
+        sides["earlier build"] = lambda: in_child(script, *args, pythonpath=baseline)
+    return sides
+

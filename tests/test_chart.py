@@ -176,6 +176,72 @@ def test_charts_at_the_limits_of_the_window_system(tmp_path):
     assert re.search(r"the Canvas \S+ would be \d+ x 3[34]\d{3} pixels", stacked["refused"]) and stacked["rows"] == 1
 
 
+# A page placed over the whole window keeps the placer's size however much its
+# content asks for: what is gridded into it is judged at the size it really
+# gets. Each case in a fresh page of a 900 x 700 window, shown, with the heights
+# Tk gave, or the refusal.
+PLACED = """
+root.geometry("900x700")
+root.update()
+ratio = max(1.0, root.winfo_fpixels("1i") / 96)
+font = customtkinter.CTkFont(family="Microsoft JhengHei", size=15, weight="bold")
+for case in sys.argv[2:]:
+    page = customtkinter.CTkFrame(root)
+    page.place(relx=0, rely=0, relwidth=1, relheight=1)
+    shown = []
+    try:
+        if case in ("charts", "chart-past"):
+            charts = Pandrel.Chart_Matplotlib(page)
+            tall = 20000 if case == "charts" else 33000
+            charts.add([0, 1], [1, 2], name="a", Lx=300, Ly=round(tall / ratio))
+            charts.add([0, 1], [1, 2], name="b", Lx=300, Ly=round(tall / ratio))
+            shown = [charts.canvas[n].get_tk_widget() for n in ("a", "b")]
+        elif case == "buttons":
+            bar = Pandrel.Set_Button()
+            long = "x" * round(17000 / font.measure("x"))
+            bar.add_button(page, "a", text=long, row=0, column=0)
+            bar.add_button(page, "b", text="b", row=0, column=1)
+            root.update()  # the bar shown, then a text made longer
+            bar.configure("b", text=long)
+            shown = [bar.button_data[n]["CTkButton"] for n in ("a", "b")]
+        else:
+            frame = customtkinter.CTkFrame(page)
+            frame.grid(row=0, column=0, pady=50)
+            table = Pandrel.Entry_Table(frame)
+            table.add_entry_name("A", 100)
+            table.add_table(int(case.split(":")[1]))
+            shown = [frame]
+    except ValueError as refused:
+        report(case=case, refused=str(refused))
+    else:
+        root.update()
+        report(case=case, page=[page.winfo_width(), page.winfo_height()],
+               shown=[[w.winfo_width(), w.winfo_height()] for w in shown])
+    page.destroy()
+root.update()
+report(alive=True)
+"""
+
+
+@pytest.mark.parametrize("scaling, cases", [
+    (1.0, {"charts": (None, 20000), "buttons": (17000, None), "rows:1166": (None, 32698),
+           "chart-past": "the chart's canvas would be", "rows:1167": "the Canvas"}),
+    (2.0, {"rows:582": (None, 32692), "rows:583": "the Canvas"}),
+])
+def test_a_page_placed_over_the_window_holds_what_tk_shows(tmp_path, scaling, cases):
+    results = run_child(PLACED, scaling, *cases, cwd=tmp_path)
+    assert results[-1] == {"alive": True} and [r["case"] for r in results[:-1]] == list(cases)
+    for result in results[:-1]:
+        expected = cases[result["case"]]
+        if isinstance(expected, str):
+            assert expected in result.get("refused", ""), result
+            continue
+        assert "refused" not in result and result["page"] == [900, 700], result
+        for width, height in result["shown"]:
+            for got, want in ((width, expected[0]), (height, expected[1])):
+                assert want is None or abs(got - want) <= want // 50, result
+
+
 def test_hostile_arguments_on_a_live_chart(chart, sized):
     values = [None, 0, -1, 10**100, float("nan"), "", "x" * 10_000, object(), BadStr(), [], {}, ("a", "b"), "\ud800",
               [NAN], [[1, 2]], ["a", "b"]]

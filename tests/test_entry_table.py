@@ -101,6 +101,38 @@ def test_random_string_draws_as_python_would(table, pandrel_module, monkeypatch)
     assert set(table.random_string(50)) <= {"a", "1"}
 
 
+def test_python_order_of_the_column_key_and_the_table_size(Pandrel, table, frame):
+    # name_to_random_string[str(name)] = self.random_string(): the draw comes
+    # first, so a name whose str() fails still uses up one draw.
+    order = []
+
+    class Name:
+        def __str__(self):
+            order.append("str")
+            raise LookupError("no name")
+
+    class Watched(Pandrel.Entry_Table):
+        def random_string(self, length=20):
+            order.append("draw")
+            return super().random_string(length)
+
+    random.seed(7)
+    with pytest.raises(LookupError):
+        Watched(frame).add_entry_name(Name(), 50)
+    after = random.random()
+    random.seed(7)
+    random.choices(string.ascii_letters + string.digits, k=20)
+    assert order == ["draw", "str"] and after == random.random()
+
+    class Rows(int):  # str(n) is only for a refusal's message
+        def __str__(self):
+            raise RuntimeError("not asked")
+
+    table.add_entry_name("A", 100)
+    table.add_table(Rows(3), serial_number=False)
+    assert len(cells(table, "A")) == 3
+
+
 def test_values_defaults_and_clearing(table):
     table.add_entry_name("A", 100)
     table.add_entry_name("B", 80, state="disabled")

@@ -223,7 +223,7 @@ def test_the_window_icon_is_the_logo(tmp_path, monkeypatch, windows, capsys):
         assert icons == [(True, [logo.size])] and capsys.readouterr().out == ""
 
 
-@pytest.mark.parametrize("missing", ["資料夾.png", "垃圾桶.png", "問號001.png", "設定.png"])
+@pytest.mark.parametrize("missing", ["資料夾.png", "垃圾桶.png", "問號001.png"])
 def test_a_missing_button_image_fails_gui_before_the_main_loop(tmp_path, windows, missing):
     queues, events = channels()
     with pytest.raises(FileNotFoundError):
@@ -232,6 +232,45 @@ def test_a_missing_button_image_fails_gui_before_the_main_loop(tmp_path, windows
     app = windows[0]()  # the half-built window stays, as the host would find it
     cancel_all_after(app)
     app.destroy()
+
+
+def test_the_window_runs_on_the_seven_resource_files(tmp_path):
+    # The gear's picture is the window's own: without it the gear is a text
+    # button that still opens the settings window, and the end signals go out.
+    queues, events = channels()
+    seen = []
+
+    def script(w):
+        gear = w.settings_button
+        seen.append((gear.cget("text"), gear.cget("image")))
+        before = len(w.settings_windows())
+        w.press(gear)
+        seen.append(len(w.settings_windows()) - before)
+
+    _, log = run_gui(script, queues, events, __file__=module_file(tmp_path, without=["設定.png"]))
+    assert len(os.listdir(tmp_path / "module" / "格式範本")) == 7
+    assert seen == [("設定", None), 1] and log.errors == []
+    assert queues["end"].get_nowait() is None and events["end"].is_set()
+
+
+class Stop(BaseException):
+    """An error that is no Exception."""
+
+
+def test_the_product_folders_ignore_errors_of_any_kind(home):
+    proxy = types.ModuleType("os")
+    proxy.__dict__.update(vars(os))
+    tried = []
+
+    def mkdir(path, *args, **kwargs):
+        tried.append(path)
+        raise Stop(path)
+
+    proxy.mkdir = mkdir
+    opened = []
+    run_gui(lambda w: opened.append(w.label()), os=proxy)
+    assert opened == ["輸出檢索報告"] and len(tried) == 2
+    assert tried == [str(home / "Halvorine") + "/", str(home / "Halvorine" / "Tessarim") + "/"]
 
 
 # ------------------------------------------------------------ handler bindings

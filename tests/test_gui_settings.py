@@ -90,6 +90,26 @@ def test_confirming_a_ratio(typed, ratio, next_hint):
     assert seen[1] == (1, typed, "100", next_hint)
 
 
+def test_a_ratio_that_raises_any_kind_of_error_stores_1_and_the_fonts():
+    class Stop(BaseException):
+        pass
+
+    class Ratio(str):
+        def __float__(self):
+            raise Stop("not a number")
+
+    seen = []
+
+    def script(w):
+        s = Settings(w)
+        s.entry.get = lambda: Ratio("150")  # what the confirm reads
+        s.choose("Brush Script MT", "新細明體")
+        seen.append(chosen(w.press_output()))
+
+    _, log = run_gui(script)
+    assert seen == [(1, "Brush Script MT", "新細明體")] and log.errors == []
+
+
 def test_fonts_and_ratio_count_only_when_confirmed_and_persist():
     seen = []
 

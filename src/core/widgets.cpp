@@ -186,6 +186,11 @@ public:
                 const Size before = requested(master);
                 if (size.w <= before.w && size.h <= before.h) return;
                 sizes_[master] = size;
+                const Size shown = given_size(master, size);
+                if (shown != size) {  // placed at a size of its own: it asks, but nothing grows
+                    check(master, shown, false);
+                    return;
+                }
             } else {
                 return;
             }
@@ -214,8 +219,21 @@ public:
         const Size before = requested(master);
         if (grown.required.w <= before.w && grown.required.h <= before.h) return;
         sizes_[master] = grown.required;
-        check(master, grown.required, false);
-        grow_outwards(master);
+        const Size shown = given_size(master, grown.required);
+        check(master, shown, false);
+        if (!(shown != grown.required)) grow_outwards(master);
+    }
+
+    // The size `path` is given when it asks for `own`: a window placed with a
+    // width or a height (outright or relative to its master) gets that side
+    // from the placer, whatever it asks for; any other window gets `own`.
+    Size given_size(const std::string& path, Size own) {
+        if (text_of(call("winfo", "manager", path)) != "place") return own;
+        const std::map<std::string, py::object> about = info("place", path);
+        std::string master = text_of(value_of(about, "-in"));
+        if (master.empty()) master = text_of(call("winfo", "parent", path));
+        if (master.empty()) return own;
+        return placed(about, shown_size(master), inner_border(master), own);
     }
 
 private:
@@ -360,6 +378,35 @@ private:
         return slave;
     }
 
+    // The size the placer gives a window (its place options `about`) in a
+    // master of `outer` with `border`: a side given outright or relative to
+    // the master, else the side it asks for (`own`).
+    static Size placed(const std::map<std::string, py::object>& about, Size outer, Size border, Size own) {
+        auto get = [&](const char* key) { return value_of(about, key); };
+        const bool inside = text_of(get("-bordermode")) != "ignore";
+        const double room_w = static_cast<double>(outer.w - (inside ? 2 * border.w : 0));
+        const double room_h = static_cast<double>(outer.h - (inside ? 2 * border.h : 0));
+        const std::vector<double> w = numbers(get("-width")), rw = numbers(get("-relwidth"));
+        const std::vector<double> h = numbers(get("-height")), rh = numbers(get("-relheight"));
+        if (!w.empty() || !rw.empty())
+            own.w = std::lround((w.empty() ? 0.0 : w[0]) + (rw.empty() ? 0.0 : rw[0] * room_w));
+        if (!h.empty() || !rh.empty())
+            own.h = std::lround((h.empty() ? 0.0 : h[0]) + (rh.empty() ? 0.0 : rh[0] * room_h));
+        return own;
+    }
+
+    // A master's size as it is shown: a toplevel's is the larger of the size
+    // it has now and the size it asks for (the window manager decides it); any
+    // other's is the size its own manager gives it.
+    Size shown_size(const std::string& path) {
+        if (is_toplevel(path)) {
+            const Size asked = requested(path);
+            return {std::max(asked.w, call("winfo", "width", path).cast<long>()),
+                    std::max(asked.h, call("winfo", "height", path).cast<long>())};
+        }
+        return given_size(path, size_of(path));
+    }
+
     // The sizes of the slots of one axis of a grid, as Tk resolves them: the
     // largest slave of a slot plus its pad, at least its minsize; uniform
     // groups share the largest size per weight; a slave spanning several slots
@@ -489,21 +536,8 @@ private:
             }
         } else {  // place: a size given outright or relative to the master, else the slave's own
             const Size outer = size ? *size : requested(master);
-            for (const std::string& path : this->slaves("place", master)) {
-                const std::map<std::string, py::object> about = info("place", path);
-                auto get = [&](const char* key) { return value_of(about, key); };
-                const bool inside = text_of(get("-bordermode")) != "ignore";
-                const double room_w = static_cast<double>(outer.w - (inside ? 2 * border.w : 0));
-                const double room_h = static_cast<double>(outer.h - (inside ? 2 * border.h : 0));
-                Size own = size_of(path);
-                const std::vector<double> w = numbers(get("-width")), rw = numbers(get("-relwidth"));
-                const std::vector<double> h = numbers(get("-height")), rh = numbers(get("-relheight"));
-                if (!w.empty() || !rw.empty())
-                    own.w = std::lround((w.empty() ? 0.0 : w[0]) + (rw.empty() ? 0.0 : rw[0] * room_w));
-                if (!h.empty() || !rh.empty())
-                    own.h = std::lround((h.empty() ? 0.0 : h[0]) + (rh.empty() ? 0.0 : rh[0] * room_h));
-                done.given.emplace_back(path, own);
-            }
+            for (const std::string& path : this->slaves("place", master))
+                done.given.emplace_back(path, placed(info("place", path), outer, border, size_of(path)));
             done.required = outer;
         }
         if (!extra && !size) arranged_[key] = done;
@@ -537,9 +571,107 @@ Oversize oversize(py::handle widget) {
     const std::optional<std::string> path = tk_path(widget);
     if (!path) return {};  // not a Tk widget: nothing the window system shows
     Shown shown(widget, *path);
-    shown.check(*path, shown.size_of(*path), true);
+    shown.check(*path, shown.given_size(*path, shown.size_of(*path)), true);
     shown.grow_outwards(*path);
     return shown.worst;
+}
+
+Given& Given::length(double value) {
+    if (std::isfinite(value)) {
+        lengths_ += std::fabs(value);
+    } else {
+        known_ = false;
+    }
+    return *this;
+}
+
+Given& Given::length(py::handle value) {
+    if (!PyLong_Check(value.ptr()) && !PyFloat_Check(value.ptr())) {
+        known_ = false;
+        return *this;
+    }
+    const double n = PyFloat_Check(value.ptr()) ? PyFloat_AsDouble(value.ptr()) : PyLong_AsDouble(value.ptr());
+    if (n == -1.0 && PyErr_Occurred()) {  // an int past any float
+        PyErr_Clear();
+        known_ = false;
+        return *this;
+    }
+    return length(n);
+}
+
+// No glyph Tk draws is wider than 10 ems (a character without a glyph is drawn
+// as its escape, \U0001f600 at most) or a line taller than 3 ems: the text's
+// longest line in characters and its number of lines bound it.
+Given& Given::text(py::handle text, double font_pixels) {
+    if (!PyUnicode_Check(text.ptr()) || !(font_pixels > 0) || !std::isfinite(font_pixels)) {
+        known_ = false;
+        return *this;
+    }
+    const Py_ssize_t length = PyUnicode_GetLength(text.ptr());
+    if (length < 0) throw py::error_already_set();
+    Py_ssize_t lines = 1, longest = 0, start = 0;
+    for (;;) {
+        const Py_ssize_t end = PyUnicode_FindChar(text.ptr(), '\n', start, length, 1);
+        if (end == -2) throw py::error_already_set();
+        longest = std::max(longest, (end < 0 ? length : end) - start);
+        if (end < 0) break;
+        ++lines;
+        start = end + 1;
+    }
+    text_ += font_pixels * (10.0 * static_cast<double>(longest) + 3.0 * static_cast<double>(lines));
+    return *this;
+}
+
+double Given::bound(double scaling) const {
+    if (!known_) return HUGE_VAL;
+    // 200 pixels more for what every widget adds of its own: default sizes,
+    // borders, corners, the text's padding.
+    return std::max(1.0, scaling) * (lengths_ + text_) + 200.0;
+}
+
+HV_CATCHES_FORCED_UNWIND double font_pixels(py::handle font) {
+    try {
+        py::object size;
+        if (PyTuple_CheckExact(font.ptr()) && PyTuple_GET_SIZE(font.ptr()) >= 2) {
+            size = py::reinterpret_borrow<py::object>(PyTuple_GET_ITEM(font.ptr(), 1));
+        } else {
+            py::object font_class = py::module_::import("tkinter.font").attr("Font");
+            const int is_font = PyObject_IsInstance(font.ptr(), font_class.ptr());
+            if (is_font < 0) throw py::error_already_set();
+            if (is_font == 0) return 0;
+            size = font.attr("cget")("size");
+        }
+        if (!PyLong_CheckExact(size.ptr())) return 0;
+        const long n = PyLong_AsLong(size.ptr());
+        if (n == -1 && PyErr_Occurred()) throw py::error_already_set();
+        // Negative: pixels; positive: points (or a customtkinter font's pixels),
+        // at most 4 pixels each (288 dots an inch).
+        return n < 0 ? -static_cast<double>(n) : 4.0 * static_cast<double>(n);
+    }
+    HV_LET_FORCED_UNWIND_PASS
+    catch (...) {
+        PyErr_Clear();
+        return 0;
+    }
+}
+
+bool needs_measuring(py::handle widget, const Given& given) {
+    py::object scaling_of = py::getattr(widget, "_get_widget_scaling", py::none());
+    double scaling = 1.0;
+    if (!scaling_of.is_none()) {
+        py::object got = scaling_of();
+        scaling = PyFloat_AsDouble(got.ptr());
+        if (scaling == -1.0 && PyErr_Occurred()) {  // no number: measured
+            PyErr_Clear();
+            return true;
+        }
+        if (!std::isfinite(scaling)) return true;
+    }
+    if (given.bound(scaling) >= static_cast<double>(max_window_side - 2 * canvas_margin)) return true;
+    py::object manager_of = py::getattr(widget, "winfo_manager", py::none());
+    if (manager_of.is_none()) return false;  // not a Tk widget
+    const std::string manager = text_of(manager_of());
+    return manager != "" && manager != "place";
 }
 
 Oversize oversize_gridded_canvas(py::handle parent, double width, double height, py::handle row, long column) {

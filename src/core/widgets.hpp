@@ -5,6 +5,7 @@
 #include "hv.hpp"
 
 #include <string>
+#include <type_traits>
 
 namespace hv {
 
@@ -44,7 +45,11 @@ struct Oversize {
 //    packed into when that propagates, with the windows that stretch with that
 //    master, and so on up to (not including) the toplevel; for a window inside
 //    a canvas (the inner frame of a CTkScrollableFrame), the canvas and the
-//    windows around it.
+//    windows around it. A master placed with a width or a height (outright or
+//    relative to its own master) gets that side from the placer whatever its
+//    content asks for, and grows nothing further out: a page placed over the
+//    window stays the window's size, and only what is inside it is judged at
+//    the sizes it really gets.
 // Sizes are the ones Tk asks for when nothing around a window holds it smaller,
 // computed now: Tk works geometry out only when it shows the widget, and so it
 // is too late to undo then. Objects that are not Tk widgets pass.
@@ -65,15 +70,57 @@ Oversize oversize_side(py::handle widget, py::handle value, const char* side, co
 // Raises ValueError: "<what> is too large to show: <too_large.describe()>".
 [[noreturn]] void refuse_size(const std::string& what, const Oversize& too_large);
 
+// What a widget was made or changed with, for a cheap bound on its size that
+// needs no measuring: the lengths it was given in its units (sizes, paddings,
+// radii, an image's sides, added up) and its text in a font of known pixel
+// size. A length that is no plain number, a text that is no str or a font of
+// unknown size leaves nothing bounded: the widget is measured then.
+class Given {
+public:
+    Given& length(py::handle value);
+    Given& length(double value);
+    Given& text(py::handle text, double font_pixels);
+
+    // The most pixels either side of the widget (and of any window inside it)
+    // can have at customtkinter's widget scaling `scaling`; infinite when
+    // nothing is bounded.
+    double bound(double scaling) const;
+
+private:
+    bool known_ = true;
+    double lengths_ = 0;
+    double text_ = 0;  // the text's extent, in pixels of its font
+};
+
+// The size (in pixels) of a font as a widget option: a customtkinter or
+// tkinter font, or a (family, size, ...) tuple; 0 when it cannot be told.
+double font_pixels(py::handle font);
+
+// Whether `widget`, made or changed with `given`, needs measuring: false when
+// the bound from what it was given stays below every window's limit and no
+// master grows with it (it is not yet gridded or packed, or only placed).
+bool needs_measuring(py::handle widget, const Given& given);
+
 // Every guard's last step: when the change just made leaves `widget` too large
 // to show, `undo` takes the change back (the widget destroyed, a text or a
-// name restored) and the change is refused with ValueError.
-template <class Undo>
-void refuse_if_too_large(py::handle widget, const std::string& what, Undo&& undo) {
+// name restored) and the change is refused with ValueError, described by
+// `what` (a text, or a function that makes it: only a refusal needs it).
+template <class What, class Undo>
+void refuse_if_too_large(py::handle widget, const What& what, Undo&& undo) {
     const Oversize problem = oversize(widget);
     if (!problem) return;
     undo();
-    refuse_size(what, problem);
+    if constexpr (std::is_invocable_v<const What&>)
+        refuse_size(what(), problem);
+    else
+        refuse_size(what, problem);
+}
+
+// The same, measuring only when what the widget was given does not already
+// show that it fits (most widgets: a day of a month, a short name).
+template <class What, class Undo>
+void refuse_if_too_large(py::handle widget, const Given& given, const What& what, Undo&& undo) {
+    if (needs_measuring(widget, given)) refuse_if_too_large(widget, what, std::forward<Undo>(undo));
 }
 
 // mapping[key] as it is now (or its absence), put back by restore(): a size

@@ -45,19 +45,20 @@ py::object product_workbook(const hv::Args& a) {
     return home_join(a, {"Halvorine", "Tessarim", kWorkbook});
 }
 
-void mkdir_quietly(const hv::Args& a, py::object folder) {
+// os.mkdir(<folder>), the folder's name included: every error is ignored, of
+// any kind (an existing folder is the usual one).
+void mkdir_quietly(const hv::Args& a, py::object (*folder)(const hv::Args&)) {
     try {
-        a.global("os").attr("mkdir")(folder);
-    } catch (py::error_already_set& e) {
-        if (!is_exception(e)) throw;
+        a.global("os").attr("mkdir")(folder(a));
+    } catch (py::error_already_set&) {
     }
 }
 
 }  // namespace
 
 void make_product_folders(const hv::Args& a) {
-    mkdir_quietly(a, product_root(a));
-    mkdir_quietly(a, product_folder(a));
+    mkdir_quietly(a, product_root);
+    mkdir_quietly(a, product_folder);
 }
 
 void copy_workbook_once(const hv::Args& a) {

@@ -15,15 +15,16 @@ py::list font_choices() {
 
 // The ratio typed in per cent, as the report's factor. Only a finite positive
 // number is a ratio; anything else (a word, an empty field, zero, a negative
-// number, nan, inf) stands for 100 per cent, the integer 1.
+// number, nan, inf) stands for 100 per cent, the integer 1. Whatever the
+// conversion raises, of any kind (a BaseException from a value's __float__
+// too), stops here: the fonts are still stored.
 py::object ratio_from(const hv::Args& a, py::handle ss) {
     try {
         py::object ratio = a.call("float", ss) / py::int_(100);
         const double value = PyFloat_AsDouble(ratio.ptr());
         if (value == -1.0 && PyErr_Occurred()) throw py::error_already_set();
         if (value > 0 && std::isfinite(value)) return ratio;
-    } catch (py::error_already_set& e) {
-        if (!is_exception(e)) throw;
+    } catch (py::error_already_set&) {
     }
     return py::int_(1);
 }

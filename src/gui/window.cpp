@@ -23,6 +23,17 @@ py::object logo_image(const hv::Args& a, py::handle ctk, const char* file, int w
     return ctk.attr("CTkImage")("light_image"_a = light, "dark_image"_a = dark, "size"_a = py::make_tuple(width, height));
 }
 
+// Whether the resource picture `file` opens as an image.
+bool picture_opens(const hv::Args& a, const char* file) {
+    try {
+        a.global("Image").attr("open")(platform::resource(a, file)).attr("close")();
+        return true;
+    } catch (py::error_already_set& e) {
+        if (!is_exception(e)) throw;
+        return false;
+    }
+}
+
 // The logo, the wordmark and the product name; whatever fails leaves the rest of
 // the window alone and is printed.
 void build_header(const hv::Args& a, py::handle ctk, py::handle header) {
@@ -163,10 +174,16 @@ py::object gui_body(const hv::Args& a) {
                "size"_a = pad(25, 25), "padx"_a = pad(78, 105), "row"_a = 0, "column"_a = 1,
                "fg_color"_a = "transparent");
     // The settings window's opener: a gear in its own cell of the header, to the
-    // right of the question mark, the folder and the switch.
-    add_button(FF, "image_path"_a = platform::resource(a, "設定.png"), "button_event"_a = handler_004,
-               "size"_a = pad(25, 25), "padx"_a = pad(5, 0), "row"_a = 0, "column"_a = 2,
-               "fg_color"_a = "transparent");
+    // right of the question mark, the folder and the switch. Its picture is
+    // ours, not one of the files the window needs: without it (or with one
+    // that does not open) the opener is a text button, and the window runs.
+    if (picture_opens(a, "設定.png"))
+        add_button(FF, "image_path"_a = platform::resource(a, "設定.png"), "button_event"_a = handler_004,
+                   "size"_a = pad(25, 25), "padx"_a = pad(5, 0), "row"_a = 0, "column"_a = 2,
+                   "fg_color"_a = "transparent");
+    else
+        add_button(FF, "text"_a = "設定", "button_event"_a = handler_004, "padx"_a = pad(5, 0), "row"_a = 0,
+                   "column"_a = 2, "width"_a = 40);
 
     py::object switch_var_001 = ctk.attr("StringVar")("value"_a = "off");
     closure["switch_var_001"] = switch_var_001;

@@ -56,8 +56,11 @@ bool compare(py::handle a, py::handle b, int op) {
 // window system, which ends the process when the grid is shown: refused first.
 // The grid frame is placed at a fixed share of the calendar, so it does not
 // grow with its days; the cell and what is inside it are what can outgrow X.
-void refuse_if_too_large(py::handle cell) {
-    hv::refuse_if_too_large(cell, "the day", [&] { cell.attr("destroy")(); });
+// A day's cell is given its text in an 11-pixel font and a corner radius of
+// 5: a short text is all the measuring there is.
+void refuse_if_too_large(py::handle cell, py::handle text) {
+    hv::refuse_if_too_large(cell, hv::Given().length(2 * 5).text(text, 11), "the day",
+                            [&] { cell.attr("destroy")(); });
 }
 
 py::object init(const hv::Args& a) {
@@ -308,7 +311,7 @@ py::object setup_label_normal(const hv::Args& a) {
             return make_label(frame, "text"_a = text, "corner_radius"_a = 5, "fg_color"_a = self.attr("today_fg_color"),
                               "font"_a = font, "text_color"_a = self.attr("today_text_color"));
         });
-        refuse_if_too_large(cell);
+        refuse_if_too_large(cell, text);
         place(cell);
         return py::none();
     }
@@ -326,7 +329,7 @@ py::object setup_label_normal(const hv::Args& a) {
                                "fg_color"_a = kPlain, "font"_a = font,
                                "text_color"_a = self.attr("calendar_text_color"));
         });
-        refuse_if_too_large(cell);
+        refuse_if_too_large(cell, text);
         py::object key = date_key(self.attr("year"), self.attr("month"), day);
         hv::setitem(registry(self), key, cell);
         place(hv::getitem(registry(self), key));
@@ -341,7 +344,7 @@ py::object setup_label_normal(const hv::Args& a) {
                           "fg_color"_a = self.attr("calendar_text_fg_color"), "font"_a = font,
                           "text_color"_a = self.attr("calendar_text_color"));
     });
-    refuse_if_too_large(cell);
+    refuse_if_too_large(cell, text);
     place(cell);
     return py::none();
 }

@@ -27,9 +27,10 @@ void for_each(py::handle iterable, Fn&& fn) {
 }
 
 // The bold font every text of the table uses, a new one for each widget.
+constexpr int kFontPixels = 15;
 py::object table_font(const hv::Args& a) {
     return a.global("customtkinter")
-        .attr("CTkFont")("family"_a = "Microsoft JhengHei", "size"_a = 15, "weight"_a = "bold");
+        .attr("CTkFont")("family"_a = "Microsoft JhengHei", "size"_a = kFontPixels, "weight"_a = "bold");
 }
 
 // The column key of a name: name_to_random_string[str(name)].
@@ -74,10 +75,13 @@ py::object add_entry_name(const hv::Args& a) {
     py::handle name = a["name"];
     py::handle width = a["width"];
 
+    // name_to_random_string[str(name)] = self.random_string(): the right side
+    // first, as Python evaluates it (the draw happens even when str(name) fails).
+    py::object key = self.attr("random_string")();
     py::object names = self.attr("name_to_random_string");
     py::object name_text = a.str(name);
     hv::MappingEntry mapped_before(names, name_text);
-    hv::setitem(names, name_text, self.attr("random_string")());
+    hv::setitem(names, name_text, key);
 
     py::list record;
     record.append(self.attr("N"));
@@ -92,7 +96,7 @@ py::object add_entry_name(const hv::Args& a) {
     py::object label = hv::make_widget(frame, [&] { return make_label(frame, "text"_a = text, "font"_a = font); });
     // A name of thousands of characters would make a header too wide to show:
     // refused, with the name mapped as it was.
-    hv::refuse_if_too_large(label, "the column's name", [&] {
+    hv::refuse_if_too_large(label, hv::Given().text(text, kFontPixels), "the column's name", [&] {
         label.attr("destroy")();
         mapped_before.restore();
     });
@@ -114,10 +118,12 @@ py::object add_entry_name(const hv::Args& a) {
 // when the toolkit refuses one, or when it is too large to show); the others
 // repeat them.
 template <class Make>
-py::object column_cell(py::handle frame, bool& first, const Make& make) {
+py::object column_cell(py::handle frame, bool& first, py::handle width, const Make& make) {
     if (!first) return make();
     py::object cell = hv::make_widget(frame, make);
-    hv::refuse_if_too_large(cell, "the column's cells", [&] { cell.attr("destroy")(); });
+    // The column's width, 30 high, a border of 2 on each side.
+    const hv::Given given = hv::Given().length(width).length(30 + 2 * 2);
+    hv::refuse_if_too_large(cell, given, "the column's cells", [&] { cell.attr("destroy")(); });
     first = false;
     return cell;
 }
@@ -134,7 +140,7 @@ void build_editable(const hv::Args& a, py::handle frame, py::handle record, py::
             return make_entry(frame, "placeholder_text"_a = "", "width"_a = width, "height"_a = 30,
                               "corner_radius"_a = 0);
         };
-        py::object cell = column_cell(frame, first, make);
+        py::object cell = column_cell(frame, first, width, make);
         py::list(py::reinterpret_borrow<py::object>(cells)).append(cell);
         hv::getitem(cells, i).attr("place")("x"_a = x, "y"_a = hv::add(py::int_(30), hv::mul(py::int_(28), i)));
         py::list(py::reinterpret_borrow<py::object>(defaults)).append(py::str(""));
@@ -156,7 +162,7 @@ void build_display_only(const hv::Args& a, py::handle frame, py::handle record, 
             return make_frame(frame, width, "height"_a = 30, "border_width"_a = 2, "corner_radius"_a = 0,
                               "fg_color"_a = "#353638", "border_color"_a = "#53575a");
         };
-        py::object cell = column_cell(frame, first, make);
+        py::object cell = column_cell(frame, first, width, make);
         cell.attr("place")("x"_a = hv::sub(hv::getitem(record, py::int_(2)), py::int_(1)),
                            "y"_a = hv::add(py::int_(30), hv::mul(py::int_(28), i)));
         py::list pair;
@@ -183,11 +189,12 @@ py::object add_table(const hv::Args& a) {
 
     py::object height = hv::add(hv::div(hv::mul(py::int_(14000), n), py::int_(500)), py::int_(50));
     py::object frame = self.attr("frame");
-    const std::string table = "a table of " + hv::str(n).cast<std::string>() + " rows";
+    // Told only when refusing: str(n) is not called for a table that fits.
+    auto table = [&] { return "a table of " + hv::str(n).cast<std::string>() + " rows"; };
     // A parent taller than any window can be is refused before anything
     // changes; the windows it would grow are measured once it has its height.
     if (const hv::Oversize past = hv::oversize_side(frame, height, "tall", "its parent"))
-        hv::refuse_size(table, past);
+        hv::refuse_size(table(), past);
     // The height to go back to; a parent that cannot tell it is not a Tk
     // widget the window system would be asked to show.
     py::object before;
@@ -307,7 +314,8 @@ py::object set_text(const hv::Args& a) {
         variable.attr("set")(shown);
         // Thousands of characters would make the cell's label too large to
         // show: the cell keeps its text and the call is refused.
-        hv::refuse_if_too_large(hv::getitem(slot, py::int_(1)), "the text", [&] { variable.attr("set")(before); });
+        hv::refuse_if_too_large(hv::getitem(slot, py::int_(1)), hv::Given().text(shown, kFontPixels), "the text",
+                                [&] { variable.attr("set")(before); });
     } else if (is_state(state_of(self, key_of(a, self, name)), "normal")) {
         hv::getitem(hv::getitem(self.attr("entry"), key_of(a, self, name)), y)
             .attr("configure")("placeholder_text"_a = text);
@@ -329,7 +337,7 @@ py::object set_title_text(const hv::Args& a) {
     py::object text = a.str(new_name);
     py::object before = label.attr("cget")("text");
     label.attr("configure")("text"_a = text);
-    hv::refuse_if_too_large(label, "the column's name", [&] {  // the header and the names as they were
+    hv::refuse_if_too_large(label, hv::Given().text(text, kFontPixels), "the column's name", [&] {  // the header and the names as they were
         label.attr("configure")("text"_a = before);
         mapped_before.restore();
     });

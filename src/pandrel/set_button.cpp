@@ -7,6 +7,8 @@
 
 #include "../core/widgets.hpp"
 
+#include <cmath>
+
 namespace pandrel {
 namespace {
 
@@ -24,8 +26,8 @@ py::object button(const hv::Args& a, py::handle self, py::handle name) {
 // A button too large for the window system (a text of thousands of characters,
 // a huge image) would end the process when shown; it is refused before it is
 // stored or placed, and its name holds again what it held before.
-void refuse_if_too_large(py::handle made, hv::MappingEntry& name_before) {
-    hv::refuse_if_too_large(made, kTooLarge, [&] {
+void refuse_if_too_large(py::handle made, const hv::Given& given, hv::MappingEntry& name_before) {
+    hv::refuse_if_too_large(made, given, kTooLarge, [&] {
         made.attr("destroy")();
         name_before.restore();
     });
@@ -83,7 +85,17 @@ py::object add_button(const hv::Args& a) {
             return make_button(frame, "image"_a = image, "text"_a = text, "command"_a = button_event,
                                "width"_a = width, "fg_color"_a = a["fg_color"], "corner_radius"_a = corner_radius);
         });
-        refuse_if_too_large(made, name_before);
+        // Its width, radius, text (in the theme's font) and image's sides.
+        hv::Given given;
+        py::object font_of = py::getattr(made, "cget", py::none());
+        given.length(width).length(corner_radius).length(corner_radius);
+        given.text(text, font_of.is_none() ? 0.0 : hv::font_pixels(font_of("font")));
+        py::handle sides = a["size"];
+        if (PyTuple_CheckExact(sides.ptr()) && PyTuple_GET_SIZE(sides.ptr()) == 2)
+            given.length(PyTuple_GET_ITEM(sides.ptr(), 0)).length(PyTuple_GET_ITEM(sides.ptr(), 1));
+        else
+            given.length(HUGE_VAL);  // sides the image takes in some other way: measured
+        refuse_if_too_large(made, given, name_before);
         entry["CTkButton"] = made;
     } else {
         if (is_none(font)) {
@@ -95,7 +107,9 @@ py::object add_button(const hv::Args& a) {
             return make_button(frame, "text"_a = text, "command"_a = button_event, "width"_a = width,
                                "corner_radius"_a = corner_radius, "font"_a = font);
         });
-        refuse_if_too_large(made, name_before);
+        hv::Given given;
+        given.length(width).length(corner_radius).length(corner_radius).text(text, hv::font_pixels(font));
+        refuse_if_too_large(made, given, name_before);
         entry["CTkButton"] = made;
     }
 

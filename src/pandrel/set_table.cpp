@@ -54,7 +54,8 @@ py::object add_entry_name(const hv::Args& a) {
         hv::make_widget(frame, [&] { return make_label(frame, "text"_a = label_text, "font"_a = font); });
     // A name of thousands of characters would make a label too large for the
     // window system, which ends the process when it is shown: refuse it first.
-    hv::refuse_if_too_large(label, "the setting's name", [&] { label.attr("destroy")(); });
+    hv::refuse_if_too_large(label, hv::Given().text(label_text, 15), "the setting's name",
+                            [&] { label.attr("destroy")(); });
 
     py::list record;
     record.append(self.attr("N"));
