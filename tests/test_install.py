@@ -22,6 +22,9 @@ def test_installed_files_are_the_checkouts():
                                     "Halvorine通用模組/py.typed", "model/GUI.pyi", "model/py.typed"]}
     same["GUI-stubs/__init__.pyi"] = "model/GUI.pyi"
     same["tessarim-model.pth"] = "packaging/tessarim-model.pth"
+    # README's map example draws the sample tracks from the package: gpxpy's files, unchanged.
+    for track in ("korita-zbevnica.gpx", "cerknicko-jezero.gpx"):
+        same[f"tessarim/tracks/{track}"] = f"tests/data/gpx/{track}"
     resources = sorted(p.relative_to(ROOT).as_posix() for p in (ROOT / "model" / "格式範本").iterdir())
     assert resources and sorted(p.name for p in (site / "model" / "格式範本").iterdir()) == [
         Path(r).name for r in resources]
