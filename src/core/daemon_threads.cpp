@@ -17,10 +17,10 @@ namespace {
 // This thread's kit-call depth.
 thread_local int depth = 0;
 
-// The threads inside a kit call and those of them that wait for another
-// thread (both touched only with the GIL), and how many the wait at exit waits
-// for (read without it).
-std::vector<unsigned long> inside, waiting;
+// The threads inside a kit call, those of them that wait for another thread,
+// and those to stop when they leave it (all touched only with the GIL); how
+// many the wait at exit waits for (read without it).
+std::vector<unsigned long> inside, waiting, stopping;
 std::atomic<int> waited_for{0};
 
 void remove(std::vector<unsigned long>& threads, unsigned long ident) {
@@ -38,18 +38,21 @@ bool has(const std::vector<unsigned long>& threads, unsigned long ident) {
 void stop_and_wait() {
     const unsigned long me = PyThread_get_thread_ident();
     int others = 0;
-    // A thread that waits for another one is left to finish its call, should
+    // Each finishes its kit call and then stops: SystemExit is raised in it
+    // as it returns to its caller, never in the middle of code the kit calls
+    // (matplotlib's C++ does not survive an exception raised in the Python
+    // code it calls). A thread that waits for another one is left alone, should
     // that one still serve it (an exit handler may pump the Tk thread's events).
     for (unsigned long ident : inside) {
         if (ident == me || has(waiting, ident)) continue;
-        PyThreadState_SetAsyncExc(ident, PyExc_SystemExit);
+        stopping.push_back(ident);
         ++others;
     }
     if (others == 0) return;
-    // A thread that runs gets the exception within a few milliseconds of the
-    // GIL going free; one that still has not left after a quiet spell waits
-    // for something (most often a Tk call handed to this very thread, which
-    // pumps no events now) and would not run into finalization anyway.
+    // A kit call that runs ends within tens of milliseconds of the GIL going
+    // free; one that still has not after a quiet spell waits for something
+    // (most often a Tk call handed to this very thread, which pumps no events
+    // now) and would not run into finalization anyway.
     const int mine = depth > 0 ? 1 : 0;
     using Clock = std::chrono::steady_clock;
     const auto deadline = Clock::now() + std::chrono::milliseconds(exit_wait_ms);
@@ -79,7 +82,12 @@ KitCall::KitCall() {
 
 KitCall::~KitCall() {
     if (--depth > 0) return;
-    remove(inside, PyThread_get_thread_ident());
+    const unsigned long me = PyThread_get_thread_ident();
+    remove(inside, me);
+    if (!stopping.empty() && has(stopping, me)) {
+        remove(stopping, me);
+        PyThreadState_SetAsyncExc(me, PyExc_SystemExit);
+    }
     waited_for.fetch_sub(1, std::memory_order_relaxed);
 }
 

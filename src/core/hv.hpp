@@ -180,16 +180,16 @@ bool guard(Fn&& fn) {
 // exit_trap.cpp), so kit code needs no care of its own there. What the kit
 // still does at exit keeps such threads out of code that cannot be ended at
 // all (the C++ of matplotlib dies when its thread is ended): a callback of
-// atexit, registered when the kit is imported, raises SystemExit in every
-// other thread that is inside a kit call right then (at its next step into
-// Python code, so it unwinds normally, with the GIL) and waits, with the GIL
+// atexit, registered when the kit is imported, marks every other thread that
+// is inside a kit call right then, which gets SystemExit as its call returns
+// (so it unwinds its own code normally, with the GIL), and waits, with the GIL
 // released, until those threads have left their kit calls: at most
 // exit_wait_ms, and no longer than exit_quiet_ms after the last one left (the
 // others wait for something, most often the Tk thread). Kit calls made later,
 // from any thread, run as usual.
 
 constexpr int exit_wait_ms = 200;
-constexpr int exit_quiet_ms = 25;
+constexpr int exit_quiet_ms = 100;
 
 // Notes the running thread as inside a kit call while it lives (every
 // Python-level function of the core makes one). Made and ended with the GIL.
