@@ -1,10 +1,20 @@
 """Test harness: a virtual screen when there is none, and one Tk root per session."""
 import os
+import shutil
 import sys
+import tempfile
 
 import pytest
 
 from tessarim.display import ensure_display
+
+# customtkinter copies its fonts into ~/.fonts at every import on Linux, writing
+# over the files in place: a process that has them mapped to draw text (any
+# other Tk program of the same user, such as another test run on the machine)
+# dies of SIGBUS when a file is cut short under it. The session, and the
+# children it starts, get a home folder of their own.
+_home = tempfile.mkdtemp(prefix="tessarim-test-home-")
+os.environ["HOME"] = _home
 
 # Before anything imports pyautogui or tkinter: both need the display at import.
 _screen = ensure_display()
@@ -13,6 +23,7 @@ _screen = ensure_display()
 def pytest_unconfigure(config):
     if _screen is not None:
         _screen.close()
+    shutil.rmtree(_home, ignore_errors=True)
 
 
 def cancel_pending_callbacks(widget):

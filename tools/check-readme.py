@@ -58,8 +58,11 @@ def main() -> int:
         for line, source in blocks:
             start = time.monotonic()
             try:
+                # A home folder of its own: customtkinter writes its fonts into ~/.fonts at
+                # import, over files other Tk programs of the user may have mapped.
                 run = subprocess.run([sys.executable, "-P", "-c", PRELUDE, source, seconds], cwd=work,
-                                     capture_output=True, text=True, timeout=60)
+                                     env=dict(os.environ, HOME=work), capture_output=True, text=True,
+                                     timeout=60)
                 output, status = run.stdout + run.stderr, run.returncode
             except subprocess.TimeoutExpired as late:
                 output = "".join(o.decode() if isinstance(o, bytes) else (o or "") for o in (late.stdout, late.stderr))
