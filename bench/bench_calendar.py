@@ -132,11 +132,7 @@ def paging(args):
                   f"same calls from Python {floor * 1000:.0f} ms, ratio {kit / floor:.3f} (target <= 1.05); "
                   f"{args.rounds} rounds, each in a fresh process")
             if args.baseline:
-                earlier = statistics.median(t[k] for t in times["earlier"])
-                paired = [a[k] / b[k] for a, b in zip(times["kit"], times["earlier"])]
-                print(f"  this build / earlier build: {kit / earlier:.3f} (earlier {earlier * 1000:.0f} ms; round by "
-                      f"round {statistics.median(paired):.3f}, {min(paired):.3f} .. {max(paired):.3f}) "
-                      f"(target <= 1.02)")
+                print(common.earlier_ratio(times["kit"], times["earlier"], k))
 
 def leftovers():
     """What paging leaves behind in the calendar, and the time per change."""

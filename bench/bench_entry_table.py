@@ -144,10 +144,7 @@ def main():
                   f"kit {kit * 1000:9.2f} ms, floor (same calls from Python) {bare * 1000:9.2f} ms, "
                   f"ratio {kit / bare:.3f} (target <= 1.05); medians of {args.rounds} rounds, each in a fresh process")
             if args.baseline:
-                earlier = statistics.median(run[k] for run in runs["earlier"])
-                paired = [a[k] / b[k] for a, b in zip(runs["kit"], runs["earlier"])]
-                print(f"  this build / earlier build: {kit / earlier:.3f} (earlier {earlier * 1000:9.2f} ms; "
-                      f"round by round {statistics.median(paired):.3f}, {min(paired):.3f} .. {max(paired):.3f})")
+                print(common.earlier_ratio(runs["kit"], runs["earlier"], k))
 
 
 if __name__ == "__main__":

@@ -6,6 +6,7 @@ import contextlib
 import importlib
 import json
 import os
+import statistics
 import subprocess
 import sys
 
@@ -80,3 +81,13 @@ def builds(baseline, script, *args):
         sides["earlier build"] = lambda: in_child(script, *args, pythonpath=baseline)
     return sides
 
+
+
+def earlier_ratio(this_runs, earlier_runs, k, unit="ms"):
+    """The line comparing this build with the earlier one on measurement k of
+    each run: the ratio of the medians, and of the rounds paired in order."""
+    this = statistics.median(run[k] for run in this_runs)
+    earlier = statistics.median(run[k] for run in earlier_runs)
+    paired = [a[k] / b[k] for a, b in zip(this_runs, earlier_runs)]
+    return (f"  this build / earlier build: {this / earlier:.3f} (earlier {earlier * 1000:.2f} {unit}; round by "
+            f"round {statistics.median(paired):.3f}, {min(paired):.3f} .. {max(paired):.3f}) (target <= 1.02)")
