@@ -635,8 +635,13 @@ HV_CATCHES_FORCED_UNWIND double font_pixels(py::handle font) {
         if (PyTuple_CheckExact(font.ptr()) && PyTuple_GET_SIZE(font.ptr()) >= 2) {
             size = py::reinterpret_borrow<py::object>(PyTuple_GET_ITEM(font.ptr(), 1));
         } else {
-            py::object font_class = py::module_::import("tkinter.font").attr("Font");
-            const int is_font = PyObject_IsInstance(font.ptr(), font_class.ptr());
+            // tkinter.font.Font, looked up on the first use and kept for the
+            // life of the process; no static guard, which an import could
+            // hold across a GIL switch (two first uses at once: one leaks).
+            static PyObject* font_class = nullptr;
+            if (font_class == nullptr)
+                font_class = py::object(py::module_::import("tkinter.font").attr("Font")).release().ptr();
+            const int is_font = PyObject_IsInstance(font.ptr(), font_class);
             if (is_font < 0) throw py::error_already_set();
             if (is_font == 0) return 0;
             size = font.attr("cget")("size");
