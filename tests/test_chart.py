@@ -6,6 +6,7 @@ import re
 
 import pytest
 
+import child
 from child import run_child
 from hostile import BadStr, only_python_errors
 
@@ -303,3 +304,63 @@ def test_making_and_destroying_charts_does_not_grow_live_objects(Pandrel, root):
     root.update()
     after = live_objects()
     assert after - before < 30, (before, after)
+
+
+# Another thread's calls: the drawing is done on the Tk thread, what fails
+# fails in the caller, and with no main loop running the call is refused as a
+# Tk call is, without touching the chart.
+OTHER_THREAD = r"""
+import child_start
+from Halvorine通用模組.Pandrel import Pandrel
+from matplotlib.backends.backend_tkagg import FigureCanvasTkAgg
+root = customtkinter.CTk()
+frame = customtkinter.CTkFrame(root, width=300, height=200)
+frame.grid()
+chart = Pandrel.Chart_Matplotlib(frame)
+drawn_on = set()
+class Canvas(FigureCanvasTkAgg):
+    def draw(self):
+        drawn_on.add(threading.get_ident())
+        super().draw()
+chart.FigureCanvasTkAgg = Canvas
+x = [0, 1, 2]
+seen = {}
+def failure(call):
+    try:
+        call()
+    except Exception as e:
+        return type(e).__name__
+def work():
+    chart.add(x, [1, 2, 3], name="a")
+    chart.update(x, [3, 2, 1], "a")
+    chart.test(Lx=200, Ly=100)
+    seen["lines"] = [[float(v) for v in l.get_ydata()] for l in chart.ax["a"].lines]
+    seen["unknown"] = failure(lambda: chart.update(x, x, "b"))
+    seen["empty"] = failure(lambda: chart.add([], [], name="c"))
+    seen["row"] = chart.row
+    root.after(0, root.quit)
+root.after(0, lambda: threading.Thread(target=work, daemon=True).start())
+root.mainloop()
+seen["drawn on the Tk thread"] = drawn_on == {threading.get_ident()}
+waited = []
+def without_loop():
+    started = time.monotonic()
+    seen["without loop"] = failure(lambda: chart.update(x, [9, 9, 9], "a"))
+    waited.append(time.monotonic() - started)
+worker = threading.Thread(target=without_loop)
+worker.start()
+while worker.is_alive():
+    root.update()
+    time.sleep(0.01)
+seen["lines after"] = [[float(v) for v in l.get_ydata()] for l in chart.ax["a"].lines]
+seen["waited about a second"] = 0.5 < waited[0] < 5
+print(json.dumps(seen), flush=True)
+""".replace("import child_start\n", child.START)
+
+
+def test_calls_from_another_thread_draw_on_the_tk_thread():
+    done, reports = child.run(OTHER_THREAD, timeout=90)
+    assert done.returncode == 0, done.stderr
+    assert reports == [{"lines": [[3, 2, 1]], "unknown": "KeyError", "empty": "IndexError", "row": 2,
+                        "drawn on the Tk thread": True, "without loop": "RuntimeError",
+                        "lines after": [[3, 2, 1]], "waited about a second": True}]

@@ -157,6 +157,14 @@ py::object call_method(py::handle obj, const char* name, std::initializer_list<p
 
 py::object getattr(py::handle obj, const char* name) { return steal(PyObject_GetAttr(obj.ptr(), interned(name))); }
 
+py::object getattr_or_none(py::handle obj, const char* name) {
+    PyObject* found = PyObject_GetAttr(obj.ptr(), interned(name));
+    if (found != nullptr) return steal(found);
+    if (!PyErr_ExceptionMatches(PyExc_AttributeError)) throw py::error_already_set();
+    PyErr_Clear();
+    return py::none();
+}
+
 void let_others_run() {
     // Dropping the GIL and taking it straight back rarely hands it over: the
     // waiting threads are woken, but the GIL is ours again before they run.

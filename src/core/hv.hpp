@@ -231,6 +231,8 @@ py::object call(py::handle callable, std::initializer_list<py::handle> args = {}
 py::object call_method(py::handle obj, const char* name, std::initializer_list<py::handle> args = {},
                        std::initializer_list<Kw> kwargs = {});
 py::object getattr(py::handle obj, const char* name);
+// getattr(obj, name, None): only AttributeError means "none".
+py::object getattr_or_none(py::handle obj, const char* name);
 
 // Releases the GIL for a millisecond, so that the threads waiting for it run.
 // CPython hands the GIL over only between bytecodes, so a long C++ loop that

@@ -156,7 +156,7 @@ py::object init(const hv::Args& a) {
     return py::none();
 }
 
-py::object add_chart(const hv::Args& a) {
+py::object add_here(const hv::Args& a) {
     py::handle self = a["self"];
     py::handle x = a["x"];
     py::handle y = a["y"];
@@ -206,7 +206,7 @@ py::object add_chart(const hv::Args& a) {
     return py::none();
 }
 
-py::object update(const hv::Args& a) {
+py::object update_here(const hv::Args& a) {
     py::handle self = a["self"];
     py::handle x = a["x"];
     py::handle y = a["y"];
@@ -222,7 +222,7 @@ py::object update(const hv::Args& a) {
     return py::none();
 }
 
-py::object demo(const hv::Args& a) {
+py::object demo_here(const hv::Args& a) {
     py::handle self = a["self"];
     py::handle dpi = a["dpi"];
     py::handle facecolor = a["facecolor"];
@@ -247,18 +247,26 @@ py::object demo(const hv::Args& a) {
     return py::none();
 }
 
+// The chart's Tk thread is its parent's (an object that is no Tk widget, or no
+// parent at all: the calling thread).
+template <py::object (*Here)(const hv::Args&)>
+py::object on_tk_thread(const hv::Args& a) {
+    py::object frame = hv::getattr_or_none(a["self"], "frame");
+    return hv::on_tk_thread(a, frame, [&] { return Here(a); });
+}
+
 }  // namespace
 
 py::object make_Chart_Matplotlib(py::handle g, const std::string& outer) {
     const py::object none = py::none();
     hv::ClassBuilder cls(g, outer + ".Chart_Matplotlib");
     cls.def("__init__", {"self", "frame"}, init)
-        .def("add", {"self", "x", "y", "**kwargs"}, add_chart)
-        .def("update", {"self", "x", "y", {"name", none}}, update)
+        .def("add", {"self", "x", "y", "**kwargs"}, on_tk_thread<add_here>)
+        .def("update", {"self", "x", "y", {"name", none}}, on_tk_thread<update_here>)
         .def("test",
              {"self", {"Lx", none}, {"Ly", none}, {"dpi", py::int_(100)}, {"facecolor", py::str("#2b2b2b")},
               {"line_color", py::str("#3B8ED0")}, {"bottom", py::float_(0.3)}},
-             demo);
+             on_tk_thread<demo_here>);
     return cls.build();
 }
 

@@ -91,13 +91,7 @@ py::object new_job(py::handle self, py::handle paths, py::handle fit, py::handle
 // The painter of a map widget, kept on the widget itself; None when it has none.
 constexpr const char* painter_attribute = "_draw_map_painter";
 
-py::object painter_on(py::handle map) {
-    PyObject* found = PyObject_GetAttr(map.ptr(), hv::interned(painter_attribute));
-    if (found != nullptr) return hv::steal(found);
-    if (!PyErr_ExceptionMatches(PyExc_AttributeError)) throw py::error_already_set();
-    PyErr_Clear();
-    return py::none();
-}
+py::object painter_on(py::handle map) { return hv::getattr_or_none(map, painter_attribute); }
 
 bool on_tk_thread(py::handle painter) {
     const unsigned long tk_thread = PyLong_AsUnsignedLong(item(painter, "tk_thread").ptr());
@@ -109,31 +103,13 @@ void schedule(py::handle painter, int ms) {
     set(painter, "after", item(painter, "map").attr("after")(ms, item(painter, "pump")));
 }
 
-py::object record_thread(const hv::Args& a) {
-    hv::setitem(a.state(), py::int_(0), py::int_(PyThread_get_thread_ident()));
-    return py::none();
-}
-
-// The thread the map's Tcl interpreter runs on: a command of ours, run by Tcl,
-// notes the thread it runs on.
-py::object tk_thread_of(const hv::Args& a, py::handle map) {
-    py::list seen(1);
-    seen[0] = py::none();
-    py::object record = hv::make_function(
-        {"record_thread", a.qualname() + ".<locals>.record_thread", {}, record_thread}, a.globals(), seen);
-    py::object name = map.attr("register")(record);
-    map.attr("tk").attr("call")(name);
-    map.attr("deletecommand")(name);
-    if (seen[0].is_none()) hv::raise(PyExc_RuntimeError, "the map's Tcl interpreter did not run the thread check");
-    return seen[0];
-}
-
 py::object pump(const hv::Args& a);
 py::object on_destroy(const hv::Args& a);
 
 py::object make_painter(const hv::Args& a, py::handle self) {
     py::object map = self.attr("map_widget");
-    py::object tk_thread = tk_thread_of(a, map);
+    py::object tk_thread = hv::tk_thread(a, map);
+    if (tk_thread.is_none()) hv::raise(PyExc_TypeError, "the map widget is no Tk widget");
     py::object known = painter_on(map);
     if (!known.is_none()) return known;  // another thread made it meanwhile
     py::dict painter;

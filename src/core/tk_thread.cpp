@@ -1,0 +1,169 @@
+// The Tk thread (see widgets.hpp): which thread it is, and work run on it.
+//
+// Each Tcl interpreter gets one Tcl command of the kit, registered on its root
+// widget the first time the kit needs it. Called with no argument, it notes
+// the thread it runs on; called with the key of a job, it also runs that job.
+// A thread other than the Tk thread calls it through tkinter, which hands the
+// call over to the Tk thread and waits, with the GIL released, until it has
+// run; the job itself stays on the waiting thread's stack meanwhile, and only
+// its key passes through Tcl.
+#include "widgets.hpp"
+
+#include <pythread.h>
+
+#include <cstdint>
+#include <string>
+
+namespace hv {
+namespace {
+
+// The runner of an interpreter, a dict kept on its root widget: "thread" the
+// Tk thread's ident (None until the command first ran), "command" the name of
+// the Tcl command, "jobs" the jobs handed over and not yet run, by key.
+constexpr const char* runner_attribute = "_tessarim_tk_runner";
+
+struct Job {
+    py::object (*call)(void*);
+    void* work;
+    py::object result;
+    py::object error;  // what the work raised
+};
+
+py::handle item(py::handle dict, const char* key) {
+    PyObject* value = PyDict_GetItemWithError(dict.ptr(), interned(key));  // borrowed
+    if (value == nullptr) {
+        if (!PyErr_Occurred()) PyErr_SetObject(PyExc_KeyError, interned(key));
+        throw py::error_already_set();
+    }
+    return value;
+}
+
+// The job's work, with every failure kept for the thread that waits for it:
+// nothing may go on to Tcl, which would hand a Python error to the main loop.
+HV_CATCHES_FORCED_UNWIND void run_job(Job& job) {
+    if (guard([&] { job.result = job.call(job.work); })) return;
+    PyObject *type, *value, *trace;
+    PyErr_Fetch(&type, &value, &trace);
+    PyErr_NormalizeException(&type, &value, &trace);
+    if (trace != nullptr && value != nullptr) PyException_SetTraceback(value, trace);
+    job.error = py::reinterpret_steal<py::object>(value);
+    Py_XDECREF(type);
+    Py_XDECREF(trace);
+}
+
+// The Tcl command: notes its thread; with a key, runs that job.
+py::object tk_runner(const Args& a) {
+    py::handle runner = a.state();
+    py::object me = steal(PyLong_FromUnsignedLong(PyThread_get_thread_ident()));
+    if (PyDict_SetItem(runner.ptr(), interned("thread"), me.ptr()) < 0) throw py::error_already_set();
+    py::handle key = a["key"];
+    if (key.is_none()) return py::none();
+    py::handle jobs = item(runner, "jobs");
+    PyObject* found = PyDict_GetItemWithError(jobs.ptr(), key.ptr());  // borrowed
+    if (found == nullptr) {
+        if (PyErr_Occurred()) throw py::error_already_set();
+        return py::none();  // its thread gave up waiting for it
+    }
+    auto* job = static_cast<Job*>(PyCapsule_GetPointer(found, nullptr));
+    if (job == nullptr) throw py::error_already_set();
+    if (PyDict_DelItem(jobs.ptr(), key.ptr()) < 0) throw py::error_already_set();
+    run_job(*job);
+    return py::none();
+}
+
+// The root widget of `widget`, or None when it is no Tk widget.
+py::object root_of(py::handle widget) {
+    py::object root = getattr_or_none(widget, "_root");
+    return root.is_none() ? root : call(root);
+}
+
+// The runner of the interpreter of `root`, made and registered on first use.
+py::object runner_of(const Args& a, py::handle root) {
+    py::object runner = getattr_or_none(root, runner_attribute);
+    if (!runner.is_none()) return runner;
+    py::dict made;
+    made["thread"] = py::none();
+    made["jobs"] = py::dict();
+    py::object command = make_function(
+        {"tk_runner", a.qualname() + ".<locals>.tk_runner", {{"key", py::none()}}, tk_runner}, a.globals(), made);
+    made["command"] = call_method(root, "register", {command});
+    // Another thread may have made one meanwhile (register lets the GIL go):
+    // the first one stays.
+    runner = getattr_or_none(root, runner_attribute);
+    if (!runner.is_none()) return runner;
+    if (PyObject_SetAttr(root.ptr(), interned(runner_attribute), made.ptr()) < 0) throw py::error_already_set();
+    return std::move(made);
+}
+
+bool is_this_thread(py::handle ident) {
+    if (ident.is_none()) return false;
+    const unsigned long thread = PyLong_AsUnsignedLong(ident.ptr());
+    if (thread == static_cast<unsigned long>(-1) && PyErr_Occurred()) throw py::error_already_set();
+    return thread == PyThread_get_thread_ident();
+}
+
+// root.tk.call(command, *args), as a thread that waits for the Tk thread.
+void call_runner(py::handle root, py::handle runner, std::initializer_list<py::handle> args) {
+    py::object tk = hv::getattr(root, "tk");
+    py::object call_tk = hv::getattr(tk, "call");
+    WaitingOnOthers waiting;
+    if (args.size() == 0)
+        call(call_tk, {item(runner, "command")});
+    else
+        call(call_tk, {item(runner, "command"), *args.begin()});
+}
+
+}  // namespace
+
+py::object tk_thread(const Args& a, py::handle widget) {
+    py::object root = root_of(widget);
+    if (root.is_none()) return root;
+    py::object runner = runner_of(a, root);
+    if (item(runner, "thread").is_none()) call_runner(root, runner, {});
+    py::object thread = py::reinterpret_borrow<py::object>(item(runner, "thread"));
+    if (thread.is_none()) raise(PyExc_RuntimeError, "the Tcl interpreter did not run the kit's thread check");
+    return thread;
+}
+
+HV_CATCHES_FORCED_UNWIND py::object on_tk_thread_call(const Args& a, py::handle widget,
+                                                      py::object (*work_call)(void*), void* work) {
+    py::object root = root_of(widget);
+    if (root.is_none()) return work_call(work);
+    py::object runner = runner_of(a, root);
+    if (is_this_thread(item(runner, "thread"))) return work_call(work);
+
+    // Handed over; on the Tk thread itself too while it is not known yet
+    // (the command then runs the job at once).
+    Job job{work_call, work, {}, {}};
+    py::object key = py::str(std::to_string(reinterpret_cast<std::uintptr_t>(&job)));
+    py::object capsule = steal(PyCapsule_New(&job, nullptr, nullptr));
+    py::handle jobs = item(runner, "jobs");
+    if (PyDict_SetItem(jobs.ptr(), key.ptr(), capsule.ptr()) < 0) throw py::error_already_set();
+    try {
+        call_runner(root, runner, {key});
+    }
+    HV_LET_FORCED_UNWIND_PASS
+    catch (...) {
+        // Not handed over (no main loop there, or the interpreter is gone): the
+        // job must not run once this frame is gone.
+        PyObject* left = PyDict_GetItemWithError(jobs.ptr(), key.ptr());
+        if (left != nullptr) PyDict_DelItem(jobs.ptr(), key.ptr());
+        PyErr_Clear();
+        throw;
+    }
+    if (PyObject* left = PyDict_GetItemWithError(jobs.ptr(), key.ptr())) {
+        // The command ran without finding it: cannot happen while this thread
+        // waited; never leave a job behind that points into this frame.
+        (void)left;
+        if (PyDict_DelItem(jobs.ptr(), key.ptr()) < 0) throw py::error_already_set();
+        raise(PyExc_RuntimeError, "the Tk thread did not run the kit's work");
+    }
+    if (PyErr_Occurred()) throw py::error_already_set();
+    if (job.error) {
+        PyErr_SetObject(reinterpret_cast<PyObject*>(Py_TYPE(job.error.ptr())), job.error.ptr());
+        throw py::error_already_set();
+    }
+    return job.result ? job.result : py::none();
+}
+
+}  // namespace hv
