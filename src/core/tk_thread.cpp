@@ -102,16 +102,48 @@ bool is_this_thread(py::handle ident) {
     return thread == PyThread_get_thread_ident();
 }
 
-// root.tk.call(command, *args), as a thread that waits for the Tk thread.
-void call_runner(py::handle root, py::handle runner, std::initializer_list<py::handle> args) {
-    py::object tk = hv::getattr(root, "tk");
-    py::object call_tk = hv::getattr(tk, "call");
+// root.tk.call(command) or root.tk.call(command, key), as a thread that
+// waits for the Tk thread.
+void call_runner(py::handle root, py::handle runner, py::handle key = {}) {
+    py::object call_tk = hv::getattr(hv::getattr(root, "tk"), "call");
     WaitingOnOthers waiting;
-    if (args.size() == 0)
-        call(call_tk, {item(runner, "command")});
+    if (key)
+        call(call_tk, {item(runner, "command"), key});
     else
-        call(call_tk, {item(runner, "command"), *args.begin()});
+        call(call_tk, {item(runner, "command")});
 }
+
+// A job's entry in the runner's jobs, under a key made of its address: taken
+// out by the command that runs it, or else by this entry's end, on every way
+// out of the frame the job lives in.
+class Entry {
+public:
+    Entry(py::handle runner, Job& job)
+        : jobs_(py::reinterpret_borrow<py::object>(item(runner, "jobs"))),
+          key_(py::str(std::to_string(reinterpret_cast<std::uintptr_t>(&job)))) {
+        py::object capsule = steal(PyCapsule_New(&job, nullptr, nullptr));
+        if (PyDict_SetItem(jobs_.ptr(), key_.ptr(), capsule.ptr()) < 0) throw py::error_already_set();
+    }
+    ~Entry() {
+        PyObject *type, *value, *trace;
+        PyErr_Fetch(&type, &value, &trace);
+        if (PyDict_Contains(jobs_.ptr(), key_.ptr()) == 1) PyDict_DelItem(jobs_.ptr(), key_.ptr());
+        PyErr_Clear();
+        PyErr_Restore(type, value, trace);
+    }
+    Entry(const Entry&) = delete;
+    Entry& operator=(const Entry&) = delete;
+
+    py::handle key() const { return key_; }
+    bool taken() const {
+        const int left = PyDict_Contains(jobs_.ptr(), key_.ptr());
+        if (left < 0) throw py::error_already_set();
+        return left == 0;
+    }
+
+private:
+    py::object jobs_, key_;
+};
 
 }  // namespace
 
@@ -119,46 +151,25 @@ py::object tk_thread(const Args& a, py::handle widget) {
     py::object root = root_of(widget);
     if (root.is_none()) return root;
     py::object runner = runner_of(a, root);
-    if (item(runner, "thread").is_none()) call_runner(root, runner, {});
+    if (item(runner, "thread").is_none()) call_runner(root, runner);
     py::object thread = py::reinterpret_borrow<py::object>(item(runner, "thread"));
     if (thread.is_none()) raise(PyExc_RuntimeError, "the Tcl interpreter did not run the kit's thread check");
     return thread;
 }
 
-HV_CATCHES_FORCED_UNWIND py::object on_tk_thread_call(const Args& a, py::handle widget,
-                                                      py::object (*work_call)(void*), void* work) {
+py::object on_tk_thread_call(const Args& a, py::handle widget, py::object (*work_call)(void*), void* work) {
     py::object root = root_of(widget);
     if (root.is_none()) return work_call(work);
     py::object runner = runner_of(a, root);
     if (is_this_thread(item(runner, "thread"))) return work_call(work);
 
     // Handed over; on the Tk thread itself too while it is not known yet
-    // (the command then runs the job at once).
+    // (the command then runs the job at once). A call that fails was not
+    // handed over: no main loop runs there, or the interpreter is gone.
     Job job{work_call, work, {}, {}};
-    py::object key = py::str(std::to_string(reinterpret_cast<std::uintptr_t>(&job)));
-    py::object capsule = steal(PyCapsule_New(&job, nullptr, nullptr));
-    py::handle jobs = item(runner, "jobs");
-    if (PyDict_SetItem(jobs.ptr(), key.ptr(), capsule.ptr()) < 0) throw py::error_already_set();
-    try {
-        call_runner(root, runner, {key});
-    }
-    HV_LET_FORCED_UNWIND_PASS
-    catch (...) {
-        // Not handed over (no main loop there, or the interpreter is gone): the
-        // job must not run once this frame is gone.
-        PyObject* left = PyDict_GetItemWithError(jobs.ptr(), key.ptr());
-        if (left != nullptr) PyDict_DelItem(jobs.ptr(), key.ptr());
-        PyErr_Clear();
-        throw;
-    }
-    if (PyObject* left = PyDict_GetItemWithError(jobs.ptr(), key.ptr())) {
-        // The command ran without finding it: cannot happen while this thread
-        // waited; never leave a job behind that points into this frame.
-        (void)left;
-        if (PyDict_DelItem(jobs.ptr(), key.ptr()) < 0) throw py::error_already_set();
-        raise(PyExc_RuntimeError, "the Tk thread did not run the kit's work");
-    }
-    if (PyErr_Occurred()) throw py::error_already_set();
+    Entry entry(runner, job);
+    call_runner(root, runner, entry.key());
+    if (!entry.taken()) raise(PyExc_RuntimeError, "the Tk thread did not run the kit's work");
     if (job.error) {
         PyErr_SetObject(reinterpret_cast<PyObject*>(Py_TYPE(job.error.ptr())), job.error.ptr());
         throw py::error_already_set();
