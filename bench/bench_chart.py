@@ -1,17 +1,23 @@
 """Figures for Chart_Matplotlib: `add` and `update` of a long series against
 the same matplotlib calls made directly from Python (the floor: figure,
-layout, axes, line, the end-point test, tick colours, canvas, draw, grid).
-Medians over rounds; which side runs first alternates from round to round.
-Prints figures; asserts nothing.
+layout, axes, line, the end-point test, tick colours, canvas, draw, grid),
+and `update` called from another thread while the main loop runs (the kit
+hands it to the Tk thread; the floor draws on the calling thread, and
+matplotlib hands the blit over). Medians over rounds; which side runs first
+alternates from round to round. With --baseline, the kit's three figures
+against an earlier build, each round in fresh processes. Prints figures;
+asserts nothing.
 
-    python bench/bench_chart.py [--points N] [--rounds R]
+    python bench/bench_chart.py [--points N] [--rounds R] [--baseline DIR]
 """
 import argparse
 import gc
+import json
 import math
 import os
 import statistics
 import sys
+import threading
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))  # common.py, also under python -P
@@ -63,39 +69,89 @@ def timed(fn):
     return time.perf_counter() - start, result
 
 
+def from_thread(root, step):
+    """Seconds of one call of `step` on another thread, the main loop running."""
+    took = []
+
+    def work():
+        try:
+            took.append(timed(step)[0])
+        finally:
+            root.after(0, root.quit)
+
+    root.after(0, lambda: threading.Thread(target=work, daemon=True).start())
+    root.mainloop()
+    return took[0]
+
+
+def series(points):
+    x = list(range(points))
+    y = [math.nan] + [math.sin(i / 1000) for i in range(1, points)]   # one NaN end: the markers too
+    y2 = [math.cos(i / 1000) for i in range(points - 1)] + [math.nan]
+    return x, y, y2
+
+
+def kit_round(customtkinter, pandrel, root, x, y, y2):
+    """[add, update, update from another thread] of the kit, in seconds."""
+    parent = customtkinter.CTkFrame(root)
+    chart = pandrel.Chart_Matplotlib(parent)
+    took = [timed(lambda: chart.add(x, y, name="c", Lx=800, Ly=300))[0], timed(lambda: chart.update(x, y2, "c"))[0],
+            from_thread(root, lambda: chart.update(x, y, "c"))]
+    parent.destroy()
+    root.update()
+    return took
+
+
+def child(points):
+    """One round of the kit in this process, printed as JSON (--baseline)."""
+    with common.screen(), common.kit_root() as (customtkinter, pandrel, root):
+        print(json.dumps(kit_round(customtkinter, pandrel, root, *series(points))))
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--points", type=int, default=100_000)
     parser.add_argument("--rounds", type=int, default=9)
+    parser.add_argument("--child", action="store_true", help=argparse.SUPPRESS)
+    common.baseline_option(parser)
     args = parser.parse_args()
+    if args.child:
+        return child(args.points)
     with common.screen(), common.kit_root() as (customtkinter, pandrel, root):
-        x = list(range(args.points))
-        y = [math.nan] + [math.sin(i / 1000) for i in range(1, args.points)]   # one NaN end: the markers too
-        y2 = [math.cos(i / 1000) for i in range(args.points - 1)] + [math.nan]
-        times = {"kit add": [], "kit update": [], "floor add": [], "floor update": []}
+        x, y, y2 = series(args.points)
+        steps = ("add", "update", "update from another thread")
+        times = {f"{side} {step}": [] for side in ("kit", "floor") for step in steps}
 
         def kit():
-            parent = customtkinter.CTkFrame(root)
-            chart = pandrel.Chart_Matplotlib(parent)
-            times["kit add"].append(timed(lambda: chart.add(x, y, name="c", Lx=800, Ly=300))[0])
-            times["kit update"].append(timed(lambda: chart.update(x, y2, "c"))[0])
-            parent.destroy()
-            root.update()
+            for step, t in zip(steps, kit_round(customtkinter, pandrel, root, x, y, y2)):
+                times[f"kit {step}"].append(t)
 
         def floor():
             parent = customtkinter.CTkFrame(root)
             t, (fig, ax, canvas) = timed(lambda: floor_add(parent, x, y, 0))
             times["floor add"].append(t)
             times["floor update"].append(timed(lambda: floor_update(fig, ax, canvas, x, y2))[0])
+            times["floor update from another thread"].append(
+                from_thread(root, lambda: floor_update(fig, ax, canvas, x, y)))
             parent.destroy()
             root.update()
 
         common.alternating(args.rounds, {"kit": kit, "floor": floor})
         med = {name: statistics.median(values) for name, values in times.items()}
-        for step in ("add", "update"):
+        for step in steps:
             kit, bare = med[f"kit {step}"], med[f"floor {step}"]
             print(f"Chart_Matplotlib.{step} of {args.points} points: median {kit * 1000:.1f} ms; direct matplotlib "
                   f"{bare * 1000:.1f} ms; ratio {kit / bare:.3f} (target <= 1.05)")
+    if args.baseline:
+        runs = common.alternating(args.rounds, common.builds(args.baseline, __file__, "--child", "--points",
+                                                             args.points))
+        failed = [r for side in runs.values() for r in side if isinstance(r, dict)]
+        if failed:
+            print("  a round failed:", failed[0])
+            return
+        for k, step in enumerate(steps):
+            print(f"Chart_Matplotlib.{step}, this build against the earlier one:")
+            print(common.earlier_ratio(runs["this build"], runs["earlier build"], k))
 
 
 if __name__ == "__main__":

@@ -99,7 +99,7 @@ def test_a_worker_joined_by_an_exit_handler_completes_its_kit_call(malloc):
 
 
 # A kit call that the interpreter ends mid-way (the worker enters it once exit
-# handlers run, after the kit's own): its frames hold the only references to
+# handlers run): its frames hold the only references to
 # the open file; dropping them without the GIL would stop the debug allocator.
 ENDED_MID_CALL = child.START + r"""
 import atexit, types
@@ -137,9 +137,8 @@ def test_a_kit_call_ended_by_the_interpreter_leaves_its_references_alone(tmp_pat
 
 
 # A draw handed to the Tk thread when the program ends: an exit handler that
-# pumps the Tk thread's events until the drawing thread is done (registered
-# before the kit was imported, so it runs after the kit's) sees it finish, as
-# it would in Python: the kit stops only threads that run, not those that wait.
+# pumps the Tk thread's events until the drawing thread is done sees it
+# finish, as it would in Python.
 DRAW_FINISHED_BY_EXIT_HANDLER = child.START + r"""
 import atexit
 after_call = []

@@ -203,7 +203,6 @@ PyObject* fn_vectorcall(PyObject* callable, PyObject* const* args, size_t nargsf
     // Keep the function alive while its body runs, even if the body drops the
     // last other reference (a handler that destroys its own window).
     py::object keep = py::reinterpret_borrow<py::object>(callable);
-    KitCall counted;
     PyObject* result = nullptr;
     guard([&] {
         Args bound(f, slots, kwargs.ptr());

@@ -174,50 +174,6 @@ bool guard(Fn&& fn) {
                       const_cast<void*>(static_cast<const void*>(&fn)));
 }
 
-// ---- Kit calls on other threads at exit ------------------------------------
-//
-// A thread the interpreter ends at exit never unwinds a kit frame (see
-// exit_trap.cpp), so kit code needs no care of its own there. What the kit
-// still does at exit keeps such threads out of code that cannot be ended at
-// all (the C++ of matplotlib dies when its thread is ended): a callback of
-// atexit, registered when the kit is imported, marks every other thread that
-// is inside a kit call right then, which gets SystemExit as its call returns
-// (so it unwinds its own code normally, with the GIL), and waits, with the GIL
-// released, until those threads have left their kit calls: at most
-// exit_wait_ms, and no longer than exit_quiet_ms after the last one left (the
-// others wait for something, most often the Tk thread). Kit calls made later,
-// from any thread, run as usual.
-
-constexpr int exit_wait_ms = 200;
-constexpr int exit_quiet_ms = 100;
-
-// Notes the running thread as inside a kit call while it lives (every
-// Python-level function of the core makes one). Made and ended with the GIL.
-class KitCall {
-public:
-    KitCall();
-    ~KitCall();
-    KitCall(const KitCall&) = delete;
-    KitCall& operator=(const KitCall&) = delete;
-};
-
-// While it lives, the running thread waits for another thread (with the GIL
-// released) and runs nothing: the exit hook neither stops nor waits for it.
-// Made and ended with the GIL.
-class WaitingOnOthers {
-public:
-    WaitingOnOthers();
-    ~WaitingOnOthers();
-    WaitingOnOthers(const WaitingOnOthers&) = delete;
-    WaitingOnOthers& operator=(const WaitingOnOthers&) = delete;
-
-private:
-    bool counted_;
-};
-
-// Registers the stop and wait at exit, once per process.
-void install_exit_wait();
-
 // One keyword argument of call() and call_method().
 struct Kw {
     const char* name;

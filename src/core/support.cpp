@@ -138,7 +138,6 @@ int exec_module(PyObject* module, void (*body)(py::module_ m, py::dict globals))
     const bool ok = guard([&] {
         py::module_ m = py::reinterpret_borrow<py::module_>(module);
         body(m, py::reinterpret_borrow<py::dict>(PyModule_GetDict(module)));
-        install_exit_wait();
     });
     return ok ? 0 : -1;
 }

@@ -102,11 +102,9 @@ bool is_this_thread(py::handle ident) {
     return thread == PyThread_get_thread_ident();
 }
 
-// root.tk.call(command) or root.tk.call(command, key), as a thread that
-// waits for the Tk thread.
+// root.tk.call(command) or root.tk.call(command, key).
 void call_runner(py::handle root, py::handle runner, py::handle key = {}) {
     py::object call_tk = hv::getattr(hv::getattr(root, "tk"), "call");
-    WaitingOnOthers waiting;
     if (key)
         call(call_tk, {item(runner, "command"), key});
     else

@@ -538,10 +538,7 @@ void hand_over(py::handle self, py::handle painter, py::handle job) {
     if (hv::truth(item(painter, "gone"))) return;
     set(job, "signal", signal);
     append(item(painter, "jobs"), job);
-    {
-        hv::WaitingOnOthers waiting;
-        hv::call_method(signal, "acquire");  // released when the job is done or the map destroyed
-    }
+    hv::call_method(signal, "acquire");  // released when the job is done or the map destroyed
     py::handle error = item(job, "error");
     if (error.is_none()) return;
     PyErr_SetObject(reinterpret_cast<PyObject*>(Py_TYPE(error.ptr())), error.ptr());
@@ -645,10 +642,7 @@ py::object delete_all_path(const hv::Args& a) {
         return py::none();
     }
     py::object lock = hv::getattr(self, "lock_draw_line");
-    {
-        hv::WaitingOnOthers waiting;
-        hv::call_method(lock, "acquire");
-    }
+    hv::call_method(lock, "acquire");
     bool empty = false;
     try {
         empty = holds_no_path(self);
