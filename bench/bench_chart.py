@@ -69,6 +69,9 @@ def timed(fn):
     return time.perf_counter() - start, result
 
 
+STEPS = ("add", "update", "update from another thread")
+
+
 def from_thread(root, step):
     """Seconds of one call of `step` on another thread, the main loop running."""
     took = []
@@ -108,22 +111,13 @@ def child(points):
         print(json.dumps(kit_round(customtkinter, pandrel, root, *series(points))))
 
 
-def main():
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--points", type=int, default=100_000)
-    parser.add_argument("--rounds", type=int, default=9)
-    parser.add_argument("--child", action="store_true", help=argparse.SUPPRESS)
-    common.baseline_option(parser)
-    args = parser.parse_args()
-    if args.child:
-        return child(args.points)
-    with common.screen(), common.kit_root() as (customtkinter, pandrel, root):
+def compare_with_matplotlib(args):
+    with common.kit_root() as (customtkinter, pandrel, root):
         x, y, y2 = series(args.points)
-        steps = ("add", "update", "update from another thread")
-        times = {f"{side} {step}": [] for side in ("kit", "floor") for step in steps}
+        times = {f"{side} {step}": [] for side in ("kit", "floor") for step in STEPS}
 
         def kit():
-            for step, t in zip(steps, kit_round(customtkinter, pandrel, root, x, y, y2)):
+            for step, t in zip(STEPS, kit_round(customtkinter, pandrel, root, x, y, y2)):
                 times[f"kit {step}"].append(t)
 
         def floor():
@@ -138,20 +132,36 @@ def main():
 
         common.alternating(args.rounds, {"kit": kit, "floor": floor})
         med = {name: statistics.median(values) for name, values in times.items()}
-        for step in steps:
+        for step in STEPS:
             kit, bare = med[f"kit {step}"], med[f"floor {step}"]
             print(f"Chart_Matplotlib.{step} of {args.points} points: median {kit * 1000:.1f} ms; direct matplotlib "
                   f"{bare * 1000:.1f} ms; ratio {kit / bare:.3f} (target <= 1.05)")
-    if args.baseline:
-        runs = common.alternating(args.rounds, common.builds(args.baseline, __file__, "--child", "--points",
-                                                             args.points))
-        failed = [r for side in runs.values() for r in side if isinstance(r, dict)]
-        if failed:
-            print("  a round failed:", failed[0])
-            return
-        for k, step in enumerate(steps):
-            print(f"Chart_Matplotlib.{step}, this build against the earlier one:")
-            print(common.earlier_ratio(runs["this build"], runs["earlier build"], k))
+
+
+def compare_with_earlier_build(args):
+    runs = common.alternating(args.rounds, common.builds(args.baseline, __file__, "--child", "--points", args.points))
+    failed = [r for side in runs.values() for r in side if isinstance(r, dict)]
+    if failed:
+        print("  a round failed:", failed[0])
+        return
+    for k, step in enumerate(STEPS):
+        print(f"Chart_Matplotlib.{step}, this build against the earlier one:")
+        print(common.earlier_ratio(runs["this build"], runs["earlier build"], k))
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--points", type=int, default=100_000)
+    parser.add_argument("--rounds", type=int, default=9)
+    parser.add_argument("--child", action="store_true", help=argparse.SUPPRESS)
+    common.baseline_option(parser)
+    args = parser.parse_args()
+    if args.child:
+        return child(args.points)
+    with common.screen():
+        compare_with_matplotlib(args)
+        if args.baseline:
+            compare_with_earlier_build(args)
 
 
 if __name__ == "__main__":

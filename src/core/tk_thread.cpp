@@ -39,16 +39,15 @@ py::handle item(py::handle dict, const char* key) {
 }
 
 // The job's work, with every failure kept for the thread that waits for it:
-// nothing may go on to Tcl, which would hand a Python error to the main loop.
-HV_CATCHES_FORCED_UNWIND void run_job(Job& job) {
+// nothing may go on to tkinter, which would report it as a failed callback.
+void run_job(Job& job) {
     if (guard([&] { job.result = job.call(job.work); })) return;
     PyObject *type, *value, *trace;
     PyErr_Fetch(&type, &value, &trace);
     PyErr_NormalizeException(&type, &value, &trace);
-    if (trace != nullptr && value != nullptr) PyException_SetTraceback(value, trace);
+    py::object kind = py::reinterpret_steal<py::object>(type), traceback = py::reinterpret_steal<py::object>(trace);
     job.error = py::reinterpret_steal<py::object>(value);
-    Py_XDECREF(type);
-    Py_XDECREF(trace);
+    if (job.error && traceback) PyException_SetTraceback(job.error.ptr(), traceback.ptr());
 }
 
 // The Tcl command: notes its thread; with a key, runs that job.
