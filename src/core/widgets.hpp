@@ -167,15 +167,16 @@ py::object make_widget(py::handle parent, Make&& make) {
 // survive its thread being ended at exit, and which makes Tk calls besides.
 
 // The ident of the Tk thread of `widget` (as threading.get_ident() gives it),
-// or None when `widget` is no Tk widget. Learnt once per interpreter, by a Tcl
-// command of the kit that notes the thread it runs on.
+// or None when `widget` is no Tk widget. Learnt once per interpreter, by the
+// kit's Tcl command, which notes the thread it runs on.
 py::object tk_thread(const Args& a, py::handle widget);
 
 // Runs `work` on the Tk thread of `widget` and returns what it returns: at
 // once when this is that thread or `widget` is no Tk widget; from any other
 // thread, the thread waits (with the GIL released, as for a Tk call) until
-// the Tk thread has run it, and what `work` raised is raised here. `work`
-// must not outlive the call.
+// the Tk thread has run it, and what `work` raised is raised here. `a` (the
+// running kit function's) gives the kit's Tcl command its module when the
+// command is first made.
 py::object on_tk_thread_call(const Args& a, py::handle widget, py::object (*call)(void*), void* work);
 template <class Work>
 py::object on_tk_thread(const Args& a, py::handle widget, Work&& work) {
