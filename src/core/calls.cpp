@@ -2,6 +2,8 @@
 // small plumbing of hv.hpp.
 #include "hv.hpp"
 
+#include <pythread.h>
+
 #include <chrono>
 #include <thread>
 #include <unordered_map>
@@ -62,6 +64,26 @@ py::object getattr_or_none(py::handle obj, const char* name) {
     if (!PyErr_ExceptionMatches(PyExc_AttributeError)) throw py::error_already_set();
     PyErr_Clear();
     return py::none();
+}
+
+py::handle item(py::handle dict, const char* key) {
+    PyObject* value = PyDict_GetItemWithError(dict.ptr(), interned(key));  // borrowed
+    if (value == nullptr) {
+        if (!PyErr_Occurred()) PyErr_SetObject(PyExc_KeyError, interned(key));
+        throw py::error_already_set();
+    }
+    return value;
+}
+
+void set_item(py::handle dict, const char* key, py::handle value) {
+    if (PyDict_SetItem(dict.ptr(), interned(key), value.ptr()) < 0) throw py::error_already_set();
+}
+
+bool is_current_thread(py::handle ident) {
+    if (ident.is_none()) return false;
+    const unsigned long thread = PyLong_AsUnsignedLong(ident.ptr());
+    if (thread == static_cast<unsigned long>(-1) && PyErr_Occurred()) throw py::error_already_set();
+    return thread == PyThread_get_thread_ident();
 }
 
 void let_others_run() {

@@ -190,6 +190,15 @@ py::object getattr(py::handle obj, const char* name);
 // getattr(obj, name, None): only AttributeError means "none".
 py::object getattr_or_none(py::handle obj, const char* name);
 
+// dict[key] and dict[key] = value for the kit's own dicts with fixed text
+// keys: a borrowed handle, KeyError when the key is missing.
+py::handle item(py::handle dict, const char* key);
+void set_item(py::handle dict, const char* key, py::handle value);
+
+// Whether `ident` (an int as threading.get_ident() gives it; None: no
+// thread) is the running thread.
+bool is_current_thread(py::handle ident);
+
 // Releases the GIL for a millisecond, so that the threads waiting for it run.
 // CPython hands the GIL over only between bytecodes, so a long C++ loop that
 // holds it stalls every other thread, the Tk thread's event loop among them.

@@ -29,15 +29,6 @@ struct Job {
     py::object error;  // what the work raised
 };
 
-py::handle item(py::handle dict, const char* key) {
-    PyObject* value = PyDict_GetItemWithError(dict.ptr(), interned(key));  // borrowed
-    if (value == nullptr) {
-        if (!PyErr_Occurred()) PyErr_SetObject(PyExc_KeyError, interned(key));
-        throw py::error_already_set();
-    }
-    return value;
-}
-
 // The job's work, with every failure kept for the thread that waits for it:
 // nothing may go on to tkinter, which would report it as a failed callback.
 void run_job(Job& job) {
@@ -53,15 +44,14 @@ void run_job(Job& job) {
 // The Tcl command: notes its thread; with a key, runs that job.
 py::object tk_runner(const Args& a) {
     py::handle runner = a.state();
-    py::object me = steal(PyLong_FromUnsignedLong(PyThread_get_thread_ident()));
-    if (PyDict_SetItem(runner.ptr(), interned("thread"), me.ptr()) < 0) throw py::error_already_set();
+    set_item(runner, "thread", steal(PyLong_FromUnsignedLong(PyThread_get_thread_ident())));
     py::handle key = a["key"];
     if (key.is_none()) return py::none();
     py::handle jobs = item(runner, "jobs");
     PyObject* found = PyDict_GetItemWithError(jobs.ptr(), key.ptr());  // borrowed
     if (found == nullptr) {
         if (PyErr_Occurred()) throw py::error_already_set();
-        return py::none();  // its thread gave up waiting for it
+        return py::none();  // no job (any more): nothing to run
     }
     auto* job = static_cast<Job*>(PyCapsule_GetPointer(found, nullptr));
     if (job == nullptr) throw py::error_already_set();
@@ -92,13 +82,6 @@ py::object runner_of(const Args& a, py::handle root) {
     if (!runner.is_none()) return runner;
     if (PyObject_SetAttr(root.ptr(), interned(runner_attribute), made.ptr()) < 0) throw py::error_already_set();
     return std::move(made);
-}
-
-bool is_this_thread(py::handle ident) {
-    if (ident.is_none()) return false;
-    const unsigned long thread = PyLong_AsUnsignedLong(ident.ptr());
-    if (thread == static_cast<unsigned long>(-1) && PyErr_Occurred()) throw py::error_already_set();
-    return thread == PyThread_get_thread_ident();
 }
 
 // root.tk.call(command) or root.tk.call(command, key).
@@ -158,7 +141,7 @@ py::object on_tk_thread_call(const Args& a, py::handle widget, py::object (*work
     py::object root = root_of(widget);
     if (root.is_none()) return work_call(work);
     py::object runner = runner_of(a, root);
-    if (is_this_thread(item(runner, "thread"))) return work_call(work);
+    if (is_current_thread(item(runner, "thread"))) return work_call(work);
 
     // Handed over; on the Tk thread itself too while it is not known yet
     // (the command then runs the job at once). A call that fails was not

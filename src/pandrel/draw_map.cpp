@@ -25,8 +25,6 @@
 
 #include "../core/widgets.hpp"
 
-#include <pythread.h>
-
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -56,18 +54,8 @@ constexpr auto slice = std::chrono::milliseconds(15);  // the drawing of one tur
 // a lock its waiter blocks on (None: nobody waits) and "error" what it failed
 // with, for the waiter.
 
-py::handle item(py::handle dict, const char* key) {
-    PyObject* value = PyDict_GetItemWithError(dict.ptr(), hv::interned(key));  // borrowed
-    if (value == nullptr) {
-        if (!PyErr_Occurred()) PyErr_SetObject(PyExc_KeyError, hv::interned(key));
-        throw py::error_already_set();
-    }
-    return value;
-}
-
-void set(py::handle dict, const char* key, py::handle value) {
-    if (PyDict_SetItem(dict.ptr(), hv::interned(key), value.ptr()) < 0) throw py::error_already_set();
-}
+using hv::item;
+using hv::set_item;
 
 void append(py::handle list, py::handle value) {
     if (PyList_Append(list.ptr(), value.ptr()) < 0) throw py::error_already_set();
@@ -75,14 +63,14 @@ void append(py::handle list, py::handle value) {
 
 py::object new_job(py::handle self, py::handle paths, py::handle fit, py::handle data_path) {
     py::object job = hv::steal(PyDict_New());
-    set(job, "self", self);
-    set(job, "paths", paths);
-    set(job, "fit", fit);
-    set(job, "data_path", data_path);
-    set(job, "next", py::int_(0));
-    set(job, "started", Py_False);
-    set(job, "signal", Py_None);
-    set(job, "error", Py_None);
+    set_item(job, "self", self);
+    set_item(job, "paths", paths);
+    set_item(job, "fit", fit);
+    set_item(job, "data_path", data_path);
+    set_item(job, "next", py::int_(0));
+    set_item(job, "started", Py_False);
+    set_item(job, "signal", Py_None);
+    set_item(job, "error", Py_None);
     return job;
 }
 
@@ -93,14 +81,10 @@ constexpr const char* painter_attribute = "_draw_map_painter";
 
 py::object painter_on(py::handle map) { return hv::getattr_or_none(map, painter_attribute); }
 
-bool on_tk_thread(py::handle painter) {
-    const unsigned long tk_thread = PyLong_AsUnsignedLong(item(painter, "tk_thread").ptr());
-    if (PyErr_Occurred()) throw py::error_already_set();
-    return tk_thread == PyThread_get_thread_ident();
-}
+bool on_tk_thread(py::handle painter) { return hv::is_current_thread(item(painter, "tk_thread")); }
 
 void schedule(py::handle painter, int ms) {
-    set(painter, "after", item(painter, "map").attr("after")(ms, item(painter, "pump")));
+    set_item(painter, "after", item(painter, "map").attr("after")(ms, item(painter, "pump")));
 }
 
 py::object pump(const hv::Args& a);
@@ -165,7 +149,7 @@ bool work(const hv::Args& a, py::handle job, bool fresh, std::optional<Clock::ti
         // it would be lost with it.
         if (PyList_GET_SIZE(path.ptr()) >= 2) set_path(path, "width"_a = 3, "color"_a = "#2894FF");
         if (deadline && i < count && Clock::now() >= *deadline) {
-            set(job, "next", py::int_(i));
+            set_item(job, "next", py::int_(i));
             return true;
         }
     }
@@ -177,7 +161,7 @@ bool work(const hv::Args& a, py::handle job, bool fresh, std::optional<Clock::ti
 // the failure goes on to the caller.
 void end_job(const hv::Args& a, py::handle painter, py::handle job, std::optional<py::error_already_set> failure) {
     py::handle self = item(job, "self");
-    set(job, "started", Py_False);
+    set_item(job, "started", Py_False);
     try {
         self.attr("lock_draw_line").attr("release")();
     } catch (py::error_already_set& e) {
@@ -199,7 +183,7 @@ void end_job(const hv::Args& a, py::handle painter, py::handle job, std::optiona
         if (failure) throw *failure;
         return;
     }
-    if (failure) set(job, "error", failure->value());
+    if (failure) set_item(job, "error", failure->value());
     signal.attr("release")();
 }
 
@@ -210,7 +194,7 @@ Turn step(const hv::Args& a, py::handle painter, py::handle job, std::optional<C
     bool fresh = false;
     if (!hv::truth(item(job, "started"))) {
         if (!hv::truth(self.attr("lock_draw_line").attr("acquire")(false))) return Turn::blocked;
-        set(job, "started", Py_True);
+        set_item(job, "started", Py_True);
         fresh = true;
     }
     std::optional<py::error_already_set> failure;
@@ -259,7 +243,7 @@ std::optional<int> work_off(const hv::Args& a, py::handle painter) {
 // then goes on to tkinter's report of callback errors).
 HV_CATCHES_FORCED_UNWIND py::object pump(const hv::Args& a) {
     py::handle painter = a.state();
-    set(painter, "after", Py_None);
+    set_item(painter, "after", Py_None);
     if (hv::truth(item(painter, "gone"))) return py::none();
     std::optional<int> next;
     try {
@@ -282,7 +266,7 @@ py::object on_destroy(const hv::Args& a) {
     py::handle map = item(painter, "map");
     py::object widget = py::getattr(a["event"], "widget", py::none());
     if (!widget.is(map) && !hv::equals(hv::str(widget), hv::str(map))) return py::none();
-    set(painter, "gone", Py_True);
+    set_item(painter, "gone", Py_True);
     py::object jobs = hv::steal(PySequence_List(item(painter, "jobs").ptr()));  // a copy: the queue is emptied first
     if (PySequence_DelSlice(item(painter, "jobs").ptr(), 0, PY_SSIZE_T_MAX) < 0) throw py::error_already_set();
     std::optional<py::error_already_set> failure;
@@ -295,13 +279,13 @@ py::object on_destroy(const hv::Args& a) {
     };
     for (py::handle job : jobs) {
         if (hv::truth(item(job, "started"))) {
-            set(job, "started", Py_False);
+            set_item(job, "started", Py_False);
             attempt([&] { item(job, "self").attr("lock_draw_line").attr("release")(); });
         }
         if (!item(job, "signal").is_none()) attempt([&] { item(job, "signal").attr("release")(); });
     }
     py::object after = py::reinterpret_borrow<py::object>(item(painter, "after"));
-    set(painter, "after", Py_None);
+    set_item(painter, "after", Py_None);
     if (!after.is_none()) attempt([&] { map.attr("after_cancel")(after); });
     if (failure) throw *failure;
     return py::none();
@@ -536,7 +520,7 @@ void hand_over(py::handle self, py::handle painter, py::handle job) {
     py::object signal = hv::call_method(hv::getattr(self, "threading"), "Lock");
     hv::call_method(signal, "acquire");
     if (hv::truth(item(painter, "gone"))) return;
-    set(job, "signal", signal);
+    set_item(job, "signal", signal);
     append(item(painter, "jobs"), job);
     hv::call_method(signal, "acquire");  // released when the job is done or the map destroyed
     py::handle error = item(job, "error");
