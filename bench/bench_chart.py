@@ -5,13 +5,18 @@ and `update` called from another thread while the main loop runs (the kit
 hands it to the Tk thread; the floor draws on the calling thread, and
 matplotlib hands the blit over). Medians over rounds; which side runs first
 alternates from round to round. With --baseline, the kit's three figures
-against an earlier build, each round in fresh processes. Prints figures;
-asserts nothing.
+against an earlier build, each round in fresh processes. Then how responsive
+the window stays while one and two worker threads redraw charts of their own
+without pause (10 ms between redraws): the ticks per second of a 50 ms timer
+of the window, for the kit, the same program in plain matplotlib and (with
+--baseline) the earlier build, each round a fresh process per side. Prints
+figures; asserts nothing.
 
     python bench/bench_chart.py [--points N] [--rounds R] [--baseline DIR]
 """
 import argparse
 import gc
+import importlib
 import json
 import math
 import os
@@ -149,19 +154,110 @@ def compare_with_earlier_build(args):
         print(common.earlier_ratio(runs["this build"], runs["earlier build"], k))
 
 
+def ticks_child(side, workers, seconds=3.0):
+    """The window's ticks per second while `workers` threads redraw, printed as JSON."""
+    with common.screen():
+        import customtkinter
+
+        root = customtkinter.CTk()
+        x = list(range(500))
+        redraws = []
+        for i in range(workers):
+            frame = customtkinter.CTkFrame(root, width=300, height=150)
+            frame.grid(row=0, column=i)
+            if side == "kit":
+                chart = importlib.import_module("Halvorine通用模組.Pandrel").Pandrel.Chart_Matplotlib(frame)
+                chart.add(x, x, name="c")
+                redraws.append(lambda k, chart=chart: chart.update(x, [(v * k) % 13 for v in x], "c"))
+            else:
+                from matplotlib.backends.backend_tkagg import FigureCanvasTkAgg
+                from matplotlib.figure import Figure
+
+                fig = Figure(figsize=(3, 1.5), dpi=100, facecolor="#2b2b2b")
+                ax = fig.add_subplot(111)
+                canvas = FigureCanvasTkAgg(fig, master=frame)
+                canvas.get_tk_widget().grid(row=0, column=0, sticky="nsew")
+
+                def redraw(k, fig=fig, ax=ax, canvas=canvas):
+                    ax.clear()
+                    ax.set_facecolor(fig.get_facecolor())
+                    ax.plot(x, [(v * k) % 13 for v in x])
+                    ax.tick_params(axis="x", colors="#D0D0D0")
+                    ax.tick_params(axis="y", colors="#D0D0D0")
+                    canvas.draw()
+
+                redraws.append(redraw)
+        stop = threading.Event()
+
+        def worker(redraw):
+            k = 0
+            while not stop.is_set():
+                k += 1
+                redraw(k)
+                time.sleep(0.01)
+
+        ticks = []
+
+        def tick():
+            ticks.append(time.monotonic())
+            root.after(50, tick)
+
+        threads = [threading.Thread(target=worker, args=(r,)) for r in redraws]
+
+        def start():
+            for t in threads:
+                t.start()
+            root.after(50, tick)
+            root.after(int(seconds * 1000), root.quit)
+
+        root.after(0, start)
+        root.mainloop()
+        stop.set()
+        while any(t.is_alive() for t in threads):
+            root.update()
+            time.sleep(0.005)
+        root.destroy()
+        print(json.dumps(len(ticks) / seconds))
+
+
+def compare_ticks(args):
+    script = os.path.abspath(__file__)
+    for workers in (1, 2):
+        sides = {"kit": lambda: common.in_child(script, "--ticks-child", "kit", workers),
+                 "plain": lambda: common.in_child(script, "--ticks-child", "plain", workers)}
+        if args.baseline:
+            sides["earlier build"] = lambda: common.in_child(script, "--ticks-child", "kit", workers,
+                                                             pythonpath=args.baseline)
+        runs = common.alternating(max(3, args.rounds // 2), sides)
+        failed = [r for side in runs.values() for r in side if isinstance(r, dict)]
+        if failed:
+            print("  a round failed:", failed[0])
+            continue
+        med = {side: statistics.median(values) for side, values in runs.items()}
+        line = (f"window ticks per second (timer of 50 ms) while {workers} worker(s) redraw: kit {med['kit']:.1f}, "
+                f"plain Python {med['plain']:.1f}, ratio {med['kit'] / med['plain']:.3f} (target >= 0.9)")
+        if args.baseline:
+            line += f"; earlier build {med['earlier build']:.1f}"
+        print(line)
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--points", type=int, default=100_000)
     parser.add_argument("--rounds", type=int, default=9)
     parser.add_argument("--child", action="store_true", help=argparse.SUPPRESS)
+    parser.add_argument("--ticks-child", nargs=2, metavar=("SIDE", "WORKERS"), help=argparse.SUPPRESS)
     common.baseline_option(parser)
     args = parser.parse_args()
     if args.child:
         return child(args.points)
+    if args.ticks_child:
+        return ticks_child(args.ticks_child[0], int(args.ticks_child[1]))
     with common.screen():
         compare_with_matplotlib(args)
         if args.baseline:
             compare_with_earlier_build(args)
+        compare_ticks(args)
 
 
 if __name__ == "__main__":

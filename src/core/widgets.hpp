@@ -162,27 +162,12 @@ py::object make_widget(py::handle parent, Make&& make) {
 // Tcl runs on the thread that made its interpreter: the Tk thread. tkinter
 // hands a Tk call made on any other thread over to it and waits for it (and
 // gives up with RuntimeError "main thread is not in main loop" when no main
-// loop runs there within a second). Kit work that must run on the Tk thread
-// whole goes the same road: matplotlib's drawing, for one, whose C++ does not
-// survive its thread being ended at exit, and which makes Tk calls besides.
+// loop runs there within a second).
 
 // The ident of the Tk thread of `widget` (as threading.get_ident() gives it),
-// or None when `widget` is no Tk widget. Learnt once per interpreter, by the
-// kit's Tcl command, which notes the thread it runs on.
+// or None when `widget` is no Tk widget: a Tcl command of the kit's, called
+// once, notes the thread it runs on. `a` (the running kit function's) gives
+// the command its module.
 py::object tk_thread(const Args& a, py::handle widget);
-
-// Runs `work` on the Tk thread of `widget` and returns what it returns: at
-// once when this is that thread or `widget` is no Tk widget; from any other
-// thread, the thread waits (with the GIL released, as for a Tk call) until
-// the Tk thread has run it, and what `work` raised is raised here. `a` (the
-// running kit function's) gives the kit's Tcl command its module when the
-// command is first made.
-py::object on_tk_thread_call(const Args& a, py::handle widget, py::object (*call)(void*), void* work);
-template <class Work>
-py::object on_tk_thread(const Args& a, py::handle widget, Work&& work) {
-    return on_tk_thread_call(
-        a, widget, [](void* w) -> py::object { return (*static_cast<std::remove_reference_t<Work>*>(w))(); },
-        const_cast<void*>(static_cast<const void*>(&work)));
-}
 
 }  // namespace hv

@@ -52,7 +52,10 @@ py::object inches(py::handle self, py::handle pixels, const char* which, py::han
 // pixels against the screen's own pixels per inch). It is gridded into the
 // parent, which grows with it; a canvas or a parent too large for the window
 // system would end the process when shown, so the figure is refused before
-// its canvas is made.
+// its canvas is made. Its own size is judged as soon as it is made (a figure
+// far past the limit would take gigabytes to lay out), at the smallest ratio
+// and with no Tk call; the screen's ratio and the parent's growth just before
+// the canvas is made, which is the first Tk call the chart makes.
 double pixel_ratio(py::handle parent) {
     py::object measure = py::getattr(parent, "winfo_fpixels", py::none());
     if (measure.is_none()) return 1.0;
@@ -60,24 +63,23 @@ double pixel_ratio(py::handle parent) {
     return ratio > 1.0 ? ratio : 1.0;  // the canvas is made at ratio 1 and only shrinks on a smaller one
 }
 
-hv::Oversize too_large(py::handle self, py::handle figure) {
+hv::Oversize too_large(py::handle self, py::handle figure, bool on_screen) {
     py::object box = py::getattr(figure, "bbox", py::none());
     if (box.is_none()) return {};  // not a matplotlib figure: nothing to measure
-    py::object parent = self.attr("frame");
-    const double ratio = pixel_ratio(parent);
+    py::object parent = on_screen ? py::object(self.attr("frame")) : py::object(py::none());
+    const double ratio = on_screen ? pixel_ratio(parent) : 1.0;
     const double width = std::trunc(box.attr("width").cast<double>() * ratio);
     const double height = std::trunc(box.attr("height").cast<double>() * ratio);
     return hv::oversize_gridded_canvas(parent, width, height, self.attr("row"), 0);
 }
 
-// Figure(figsize=(Lx, Ly), dpi=dpi, facecolor=facecolor). A figure too large
-// to show is refused; `before` are the chart's entries as they were before
-// this chart, put back first.
+// Figure(figsize=(Lx, Ly), dpi=dpi, facecolor=facecolor); the entries of
+// `before` are put back when it is refused (here or in make_canvas).
 py::object make_figure(py::handle self, py::handle lx, py::handle ly, py::handle dpi, py::handle facecolor,
                        std::initializer_list<hv::MappingEntry*> before = {}) {
     py::object figure =
         self.attr("Figure")("figsize"_a = py::make_tuple(lx, ly), "dpi"_a = dpi, "facecolor"_a = facecolor);
-    if (const hv::Oversize problem = too_large(self, figure)) {
+    if (const hv::Oversize problem = too_large(self, figure, false)) {
         for (hv::MappingEntry* entry : before) entry->restore();
         hv::refuse_size("the chart", problem);
     }
@@ -85,11 +87,18 @@ py::object make_figure(py::handle self, py::handle lx, py::handle ly, py::handle
 }
 
 // self.FigureCanvasTkAgg(<figure>, master=self.frame), the figure read after
-// the class; a canvas whose making fails leaves no half-made widget behind.
+// the class. A figure too large to show is refused first, with the chart's
+// entries as they were before this chart (`before`) put back: the first Tk
+// call is the one the canvas would make. A canvas whose making fails leaves
+// no half-made widget behind.
 template <class Figure>
-py::object make_canvas(py::handle self, Figure&& figure) {
+py::object make_canvas(py::handle self, Figure&& figure, std::initializer_list<hv::MappingEntry*> before = {}) {
     py::object make = self.attr("FigureCanvasTkAgg");
     py::object shown = figure();
+    if (const hv::Oversize problem = too_large(self, shown, true)) {
+        for (hv::MappingEntry* entry : before) entry->restore();
+        hv::refuse_size("the chart", problem);
+    }
     py::object master = self.attr("frame");
     return hv::make_widget(master, [&] { return make(shown, "master"_a = master); });
 }
@@ -156,7 +165,7 @@ py::object init(const hv::Args& a) {
     return py::none();
 }
 
-py::object add_here(const hv::Args& a) {
+py::object add(const hv::Args& a) {
     py::handle self = a["self"];
     py::handle x = a["x"];
     py::handle y = a["y"];
@@ -187,8 +196,8 @@ py::object add_here(const hv::Args& a) {
     hv::MappingEntry row_before(self.attr("row_name"), name);
     hv::setitem(self.attr("row_name"), name, row);
 
-    py::object figure = make_figure(self, lx, ly, dpi, facecolor, {&invert_before, &ylim_before, &row_before});
-    hv::setitem(self.attr("fig"), name, figure);
+    hv::MappingEntry fig_before(self.attr("fig"), name), ax_before(self.attr("ax"), name);
+    hv::setitem(self.attr("fig"), name, make_figure(self, lx, ly, dpi, facecolor, {&invert_before, &ylim_before, &row_before}));
     entry(self, "fig", name).attr("tight_layout")();
     entry(self, "fig", name).attr("subplots_adjust")("bottom"_a = bottom);
     py::object axes = entry(self, "fig", name).attr("add_subplot")(111);
@@ -198,7 +207,8 @@ py::object add_here(const hv::Args& a) {
     end_markers(a, self, name, x, y);
     finish_axes(self, name);
 
-    py::object canvas = make_canvas(self, [&] { return entry(self, "fig", name); });
+    py::object canvas = make_canvas(self, [&] { return entry(self, "fig", name); },
+                                    {&invert_before, &ylim_before, &row_before, &fig_before, &ax_before});
     hv::setitem(self.attr("canvas"), name, canvas);
     entry(self, "canvas", name).attr("draw")();
     place(self, entry(self, "canvas", name));
@@ -206,7 +216,7 @@ py::object add_here(const hv::Args& a) {
     return py::none();
 }
 
-py::object update_here(const hv::Args& a) {
+py::object update(const hv::Args& a) {
     py::handle self = a["self"];
     py::handle x = a["x"];
     py::handle y = a["y"];
@@ -222,7 +232,7 @@ py::object update_here(const hv::Args& a) {
     return py::none();
 }
 
-py::object demo_here(const hv::Args& a) {
+py::object demo(const hv::Args& a) {
     py::handle self = a["self"];
     py::handle dpi = a["dpi"];
     py::handle facecolor = a["facecolor"];
@@ -247,26 +257,18 @@ py::object demo_here(const hv::Args& a) {
     return py::none();
 }
 
-// The chart's Tk thread is its parent's (an object that is no Tk widget, or no
-// parent at all: the calling thread).
-template <py::object (*Here)(const hv::Args&)>
-py::object on_tk_thread(const hv::Args& a) {
-    py::object frame = hv::getattr_or_none(a["self"], "frame");
-    return hv::on_tk_thread(a, frame, [&] { return Here(a); });
-}
-
 }  // namespace
 
 py::object make_Chart_Matplotlib(py::handle g, const std::string& outer) {
     const py::object none = py::none();
     hv::ClassBuilder cls(g, outer + ".Chart_Matplotlib");
     cls.def("__init__", {"self", "frame"}, init)
-        .def("add", {"self", "x", "y", "**kwargs"}, on_tk_thread<add_here>)
-        .def("update", {"self", "x", "y", {"name", none}}, on_tk_thread<update_here>)
+        .def("add", {"self", "x", "y", "**kwargs"}, add)
+        .def("update", {"self", "x", "y", {"name", none}}, update)
         .def("test",
              {"self", {"Lx", none}, {"Ly", none}, {"dpi", py::int_(100)}, {"facecolor", py::str("#2b2b2b")},
               {"line_color", py::str("#3B8ED0")}, {"bottom", py::float_(0.3)}},
-             on_tk_thread<demo_here>);
+             demo);
     return cls.build();
 }
 
