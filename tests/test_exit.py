@@ -6,9 +6,16 @@ import child
 
 # Daemon threads update a chart and draw and clear a map without pause; once
 # both are at work, the program ends after the given delay, with or without the
-# main loop running. Last line: how much work was done.
+# main loop running. Last line: how much work was done. The chart draws no
+# text: matplotlib renders text through FreeType, which reads the font file
+# back through a Python file object from C++, and a daemon thread that the
+# interpreter ends there crashes the process, the same program in plain Python
+# as much as with the kit (bench/bench_exit.py counts both). Without text, what
+# the interpreter ends on the chart thread is Python frames and the kit's.
 THREADS_AT_EXIT = child.START + r"""
 track, delay, way = sys.argv[1], float(sys.argv[2]), sys.argv[3]
+import matplotlib
+matplotlib.rcParams.update({"xtick.labelbottom": False, "ytick.labelleft": False})
 from Halvorine通用模組.Pandrel import Pandrel
 root = customtkinter.CTk()
 frame = customtkinter.CTkFrame(root, width=300, height=200)
