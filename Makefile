@@ -74,7 +74,7 @@ $(PY):
 # them, so current setuptools and wheel come first.
 venv: $(PY)
 	$(PY) -m pip install -q --upgrade pip
-	$(PY) -m pip install -q "setuptools>=75" "wheel>=0.44" "scikit-build-core>=0.10" "pybind11>=2.12"
+	$(PY) -m pip install -q "setuptools>=75" "wheel>=0.44" "scikit-build-core>=0.10" "pybind11>=3"
 
 # Builds both extension modules and installs them with the packages into the
 # virtual environment; the build folder (build/<wheel tag>) is kept, so
@@ -90,10 +90,11 @@ build: $(PY)
 test: setup
 	$(VENV)/bin/pytest tests
 
-# The stubs against the built modules (stubtest), and README's examples under
-# mypy --strict.
+# The stubs against the built modules (stubtest), README's examples under
+# mypy --strict, and no C API outside the core (tools/check-c-api).
 typecheck: setup
 	$(PY) -P tools/typecheck.py
+	$(PY) -P tools/check-c-api
 
 # Both modules built with AddressSanitizer and UndefinedBehaviorSanitizer, and
 # the suite run with the sanitizer runtime preloaded into the interpreter.
@@ -160,7 +161,8 @@ bench: setup
 	$(PY) -P bench/bench_calendar.py $(if $(BASELINE),--baseline $(BASELINE))
 	$(PY) -P bench/bench_gui.py
 	$(PY) -P bench/bench_entry_table.py $(if $(BASELINE),--baseline $(BASELINE))
-	$(PY) -P bench/bench_chart.py
+	$(PY) -P bench/bench_button.py $(if $(BASELINE),--baseline $(BASELINE))
+	$(PY) -P bench/bench_chart.py $(if $(BASELINE),--baseline $(BASELINE))
 	$(PY) -P bench/bench_map.py $(if $(BASELINE),--baseline $(BASELINE))
 
 # One PNG per kit widget and one of the window mid-report, in docs/gallery/.

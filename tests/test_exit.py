@@ -166,7 +166,7 @@ def draw():
     after_call.append(True)
 drawer = threading.Thread(target=draw, daemon=True)
 drawer.start()
-while not m.lock_draw_line.locked() and not (m.map_widget._draw_map_painter["jobs"]):
+while not m.lock_draw_line.locked() and not (m.map_widget._tessarim_tk_queue["jobs"]):
     time.sleep(0.001)  # the file is queued for the Tk thread, which pumps no events now
 """
 

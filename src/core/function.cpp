@@ -5,7 +5,10 @@
 // dunder attributes. Argument binding follows the rules and the wording of
 // CPython 3.11 for a signature made of positional-or-keyword parameters with
 // trailing defaults and an optional **kwargs.
-#include "hv.hpp"
+#include "function.hpp"
+
+#include "errors.hpp"
+#include "names.hpp"
 
 #include <structmember.h>
 
@@ -15,10 +18,10 @@
 namespace hv {
 
 struct FunctionInfo {
+    explicit FunctionInfo(Body b) : body(b) {}
     std::vector<std::string> names;  // positional-or-keyword parameters
     std::string varkw;               // empty: no **kwargs
-    Body body = nullptr;
-    Py_ssize_t required = 0;         // how many leading parameters have no default
+    Body body;
 };
 
 struct FunctionObject {
@@ -33,7 +36,7 @@ struct FunctionObject {
     PyObject* annotations;  // dict or NULL
     PyObject* globals;
     PyObject* builtins;  // dict
-    PyObject* state;
+    PyObject* closure;
     PyObject* dict;
     PyObject* weakrefs;
 };
@@ -53,7 +56,7 @@ int fn_traverse(PyObject* self, visitproc visit, void* arg) {
     Py_VISIT(f->annotations);
     Py_VISIT(f->globals);
     Py_VISIT(f->builtins);
-    Py_VISIT(f->state);
+    Py_VISIT(f->closure);
     Py_VISIT(f->dict);
     return 0;
 }
@@ -68,7 +71,7 @@ int fn_clear(PyObject* self) {
     Py_CLEAR(f->annotations);
     Py_CLEAR(f->globals);
     Py_CLEAR(f->builtins);
-    Py_CLEAR(f->state);
+    Py_CLEAR(f->closure);
     Py_CLEAR(f->dict);
     return 0;
 }
@@ -205,15 +208,8 @@ PyObject* fn_vectorcall(PyObject* callable, PyObject* const* args, size_t nargsf
     py::object keep = py::reinterpret_borrow<py::object>(callable);
     PyObject* result = nullptr;
     guard([&] {
-        Args bound(f, slots, kwargs.ptr());
-        py::object r = info.body(bound);
-        if (r) {
-            result = r.release().ptr();
-        } else if (!PyErr_Occurred()) {
-            result = Py_NewRef(Py_None);
-        } else {
-            throw py::error_already_set();
-        }
+        py::object r = info.body(Scope(f, slots), slots, kwargs.ptr());
+        result = r ? r.release().ptr() : Py_NewRef(Py_None);
     });
     return result;
 }
@@ -387,29 +383,7 @@ PyTypeObject* get_function_type() {
 
 }  // namespace
 
-py::handle Args::operator[](const char* name) const {
-    const auto& names = fn_->info->names;
-    for (size_t i = 0; i < names.size(); ++i)
-        if (names[i] == name) return slots_[i];
-    throw py::value_error(std::string("no parameter named ") + name);
-}
-
-py::dict Args::kwargs() const {
-    if (kwargs_ == nullptr) throw py::value_error("this function takes no **kwargs");
-    return py::reinterpret_borrow<py::dict>(kwargs_);
-}
-
-py::handle Args::state() const { return fn_->state; }
-
-py::handle Args::globals() const { return fn_->globals; }
-
-std::string Args::qualname() const { return qualname_of(fn_); }
-
-py::object not_built(const Args& a) {
-    raise(PyExc_NotImplementedError, a.qualname() + "() is not built yet");
-}
-
-py::object Args::global(const char* name) const {
+py::object Scope::global(const char* name) const {
     PyObject* key = interned(name);
     PyObject* value = PyDict_GetItemWithError(fn_->globals, key);  // borrowed
     if (value == nullptr && !PyErr_Occurred()) value = PyDict_GetItemWithError(fn_->builtins, key);
@@ -421,63 +395,38 @@ py::object Args::global(const char* name) const {
     return py::reinterpret_borrow<py::object>(value);
 }
 
-py::handle Args::builtins() const { return fn_->builtins; }
-
-py::object Args::str(py::handle value) const {
+py::object Scope::str(py::handle value) const {
     py::object fn = global("str");
-    PyObject* result = fn.ptr() == reinterpret_cast<PyObject*>(&PyUnicode_Type) ? PyObject_Str(value.ptr())
-                                                                                 : PyObject_CallOneArg(fn.ptr(), value.ptr());
-    if (result == nullptr) throw py::error_already_set();
-    return py::reinterpret_steal<py::object>(result);
+    if (fn.ptr() == reinterpret_cast<PyObject*>(&PyUnicode_Type)) return py::str(value);
+    return fn(value);
 }
 
-void Args::print(std::initializer_list<py::handle> values) const {
-    py::tuple args(values.size());
-    size_t i = 0;
-    for (py::handle v : values) args[i++] = py::reinterpret_borrow<py::object>(v);
-    global("print")(*args);
-}
-
-void Args::print(std::initializer_list<py::handle> values, py::handle end) const {
-    py::tuple args(values.size());
-    size_t i = 0;
-    for (py::handle v : values) args[i++] = py::reinterpret_borrow<py::object>(v);
-    global("print")(*args, "end"_a = end);
-}
-
-py::object Args::import(const char* name) const {
+py::object Scope::import(const char* name) const {
     return import_with(fn_->globals, fn_->builtins, py::none(), name, nullptr);
 }
 
-py::object Args::import_from(const char* module, const char* attr) const {
+py::object Scope::import_from(const char* module, const char* attr) const {
     return import_with(fn_->globals, fn_->builtins, py::none(), module, attr);
 }
 
-py::object Args::klass() const {
-    if (fn_->state == nullptr || !PyCell_Check(fn_->state)) throw py::type_error("this method has no __class__ cell");
-    PyObject* cls = PyCell_GET(fn_->state);
-    if (cls == nullptr) {
-        PyErr_SetString(PyExc_RuntimeError, "super(): empty __class__ cell");
-        throw py::error_already_set();
-    }
-    return py::reinterpret_borrow<py::object>(cls);
+py::handle Scope::closure() const { return fn_->closure; }
+
+py::handle Scope::globals() const { return fn_->globals; }
+
+std::string Scope::qualname() const { return qualname_of(fn_); }
+
+py::object Scope::super() const {
+    if (fn_->closure == nullptr || !PyCell_Check(fn_->closure)) throw py::type_error("this method has no __class__ cell");
+    PyObject* cls = PyCell_GET(fn_->closure);
+    if (cls == nullptr) raise(PyExc_RuntimeError, "super(): empty __class__ cell");
+    if (fn_->info->names.empty()) raise(PyExc_RuntimeError, "super(): no arguments");
+    return py::reinterpret_borrow<py::object>(reinterpret_cast<PyObject*>(&PySuper_Type))(
+        py::handle(cls), py::handle(slots_[0]));
 }
 
-py::object Args::super() const {
-    if (fn_->info->names.empty()) {
-        PyErr_SetString(PyExc_RuntimeError, "super(): no arguments");
-        throw py::error_already_set();
-    }
-    py::object cls = klass();
-    PyObject* result = PyObject_CallFunctionObjArgs(reinterpret_cast<PyObject*>(&PySuper_Type), cls.ptr(), slots_[0], nullptr);
-    if (result == nullptr) throw py::error_already_set();
-    return py::reinterpret_steal<py::object>(result);
-}
-
-py::object make_function(FunctionDecl decl, py::handle globals, py::object state) {
+py::object make_function(FunctionDecl decl, py::handle globals, py::object closure) {
     PyTypeObject* type = get_function_type();
-    auto info = std::make_unique<FunctionInfo>();
-    info->body = decl.body;
+    auto info = std::make_unique<FunctionInfo>(decl.body);
     std::vector<PyObject*> defaults;
     for (const Param& p : decl.params) {
         if (std::strncmp(p.name, "**", 2) == 0) {
@@ -492,7 +441,11 @@ py::object make_function(FunctionDecl decl, py::handle globals, py::object state
         }
         info->names.emplace_back(p.name);
     }
-    info->required = static_cast<Py_ssize_t>(info->names.size() - defaults.size());
+    const size_t params = info->names.size() + (info->varkw.empty() ? 0 : 1);
+    if (decl.body.arity() != params || decl.body.takes_kwargs() != !info->varkw.empty())
+        throw py::type_error(decl.qualname + "(): the C++ body takes " + std::to_string(decl.body.arity()) +
+                             " arguments, the signature has " + std::to_string(params) + " parameters" +
+                             (info->varkw.empty() ? "" : ", the last **" + info->varkw));
 
     py::tuple defaults_tuple(defaults.size());
     for (size_t i = 0; i < defaults.size(); ++i) defaults_tuple[i] = py::reinterpret_borrow<py::object>(defaults[i]);
@@ -527,18 +480,11 @@ py::object make_function(FunctionDecl decl, py::handle globals, py::object state
     f->annotations = decl.annotations.empty() ? nullptr : decl.annotations.release().ptr();
     f->globals = Py_NewRef(globals.ptr());
     f->builtins = builtins.release().ptr();
-    f->state = state.release().ptr();
+    f->closure = closure.release().ptr();
     f->dict = nullptr;
     f->weakrefs = nullptr;
     PyObject_GC_Track(reinterpret_cast<PyObject*>(f));
     return py::reinterpret_steal<py::object>(reinterpret_cast<PyObject*>(f));
-}
-
-void set_state(py::handle function, py::object state) {
-    if (!function_type || !PyObject_TypeCheck(function.ptr(), function_type))
-        throw py::type_error("set_state() needs a native function");
-    auto* f = reinterpret_cast<FunctionObject*>(function.ptr());
-    Py_XSETREF(f->state, state.release().ptr());
 }
 
 }  // namespace hv

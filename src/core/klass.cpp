@@ -1,5 +1,7 @@
 // Classes built from C++ exactly as a class statement builds them.
-#include "hv.hpp"
+#include "klass.hpp"
+
+#include "errors.hpp"
 
 namespace hv {
 
@@ -46,8 +48,7 @@ ClassBuilder& ClassBuilder::def(const char* name, std::initializer_list<Param> p
     return *this;
 }
 
-ClassBuilder& ClassBuilder::def_with_class(const char* name, std::initializer_list<Param> params, Body body,
-                                           py::dict annotations) {
+ClassBuilder& ClassBuilder::def_with_class(const char* name, std::initializer_list<Param> params, Body body) {
     // The cell a class statement makes for __class__: the metaclass finds it in
     // the namespace as __classcell__ and fills it with the new class.
     if (!class_cell_) {
@@ -55,8 +56,7 @@ ClassBuilder& ClassBuilder::def_with_class(const char* name, std::initializer_li
         if (cell == nullptr) throw py::error_already_set();
         class_cell_ = py::reinterpret_steal<py::object>(cell);
     }
-    ns_[name] = make_function({name, qualname_ + "." + name, params, body, std::move(annotations)}, globals_,
-                              class_cell_);
+    ns_[name] = make_function({name, qualname_ + "." + name, params, body}, globals_, class_cell_);
     return *this;
 }
 

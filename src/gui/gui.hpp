@@ -8,12 +8,11 @@
 
 #include "../core/hv.hpp"
 
-#include <string>
-
 namespace gui {
 
 namespace py = hv::py;
 using namespace pybind11::literals;
+using hv::Scope;
 
 // The labels of the output button: idle, then the three busy forms in turn.
 inline constexpr const char* kOutputButton = "輸出檢索報告";
@@ -36,36 +35,48 @@ inline constexpr const char* kChineseFont = "中文文字字體";
 inline constexpr const char* kEnglishFont = "英文文字字體";
 inline constexpr const char* kPdfFlag = "輸出專利說明書PDF檔案";
 
+// (first, second): the pads and sizes the window's calls take.
+inline py::tuple pair(int first, int second) { return py::make_tuple(first, second); }
+
+// customtkinter.CTkFont(family="Microsoft JhengHei", size=size, weight="bold").
+inline py::object bold_font(py::handle ctk, int size) {
+    return ctk.attr("CTkFont")("family"_a = "Microsoft JhengHei", "size"_a = size, "weight"_a = "bold");
+}
+
+// try: step() / except Exception: pass. Anything more serious goes on.
+template <class Step>
+void quietly(Step&& step) {
+    try {
+        step();
+    } catch (py::error_already_set& e) {
+        if (!hv::is_exception(e)) throw;
+    }
+}
+
 // module.cpp
-py::object make_Parameters(py::handle globals);
-
-// window.cpp: the function GUI(Queue_All_variable, Event_All_variable).
-py::object make_GUI(py::handle globals);
-
+// `__name__ == "__main__"`: the module runs as the main program.
+bool is_main(py::handle name);
 // A variable of the window's closure; NameError while it has no value yet.
-py::object local(const hv::Args& a, const char* name);
-// A function nested in GUI: __qualname__ "GUI.<locals>.<name>", capturing `closure`.
-py::object nested(const hv::Args& a, const char* name, hv::Body body, py::object closure);
-// The same, passed through the module's try_except_log as it is defined.
-py::object nested_wrapped(const hv::Args& a, const char* name, hv::Body body, py::object closure);
-// True when the running module is the main program.
-bool running_as_main(const hv::Args& a);
-// Whether a caught interpreter error is an Exception (not KeyboardInterrupt, SystemExit, ...).
-bool is_exception(const py::error_already_set& e);
+py::object local(const Scope& s, const char* name);
+// A function nested in GUI, passed through the module's try_except_log as it is defined.
+py::object wrapped(const Scope& s, const char* name, hv::Body body, py::object closure);
+
+// window.cpp: the body of GUI(Queue_All_variable, Event_All_variable).
+void gui_body(const Scope& s, py::handle queues, py::handle events);
 
 // handlers.cpp: the bodies of the main window's handlers.
-py::object button_event_001(const hv::Args& a);
-py::object button_event_003(const hv::Args& a);
-py::object button_event_005(const hv::Args& a);
-py::object button_event_006(const hv::Args& a);
-py::object button_event_007(const hv::Args& a);
-py::object button_event_008(const hv::Args& a);
-py::object switch_event_001(const hv::Args& a);
+void button_event_001(const Scope& s);
+void button_event_003(const Scope& s);
+void button_event_005(const Scope& s);
+void button_event_006(const Scope& s);
+void button_event_007(const Scope& s);
+void button_event_008(const Scope& s);
+void switch_event_001(const Scope& s);
 
 // poller.cpp: the 500 ms progress poller.
-py::object aa(const hv::Args& a);
+void aa(const Scope& s);
 
 // settings_window.cpp: the settings window and its confirm handler.
-py::object button_event_004(const hv::Args& a);
+void button_event_004(const Scope& s);
 
 }  // namespace gui

@@ -6,25 +6,14 @@ namespace gui {
 
 namespace {
 
-// Runs one guarded step of the tick: an Exception inside it is dropped (the
-// worker or its channels may be gone), anything more serious goes on.
-template <class Fn>
-void quietly(Fn&& step) {
-    try {
-        step();
-    } catch (py::error_already_set& e) {
-        if (!is_exception(e)) throw;
-    }
-}
-
 bool label_is(py::handle set_button, const char* text) {
-    return hv::equals(set_button.attr("cget")(kOutputButton, "text"), py::str(text));
+    return set_button.attr("cget")(kOutputButton, "text").equal(py::str(text));
 }
 
-void show_busy_state(const hv::Args& a) {
-    py::object event = local(a, "Event_All_variable")[py::str(kReceipt)];
-    py::object set_button = local(a, "set_button");
-    if (hv::equals(event.attr("is_set")(), py::bool_(true))) {
+void show_busy_state(const Scope& s) {
+    py::object event = local(s, "Event_All_variable")[kReceipt];
+    py::object set_button = local(s, "set_button");
+    if (event.attr("is_set")().equal(py::bool_(true))) {
         const char* next = kBusy1;
         if (label_is(set_button, kBusy1)) {
             next = kBusy2;
@@ -34,20 +23,20 @@ void show_busy_state(const hv::Args& a) {
             next = kBusy1;
         }
         set_button.attr("configure")(kOutputButton, "text"_a = next);
-    } else if (hv::equals(event.attr("is_set")(), py::bool_(false))) {
+    } else if (event.attr("is_set")().equal(py::bool_(false))) {
         set_button.attr("configure")(kOutputButton, "text"_a = kOutputButton);
     }
 }
 
 // Everything queued so far, in order. An item the log box cannot show (not a
 // string) is dropped on its own; the lines behind it still appear this tick.
-void show_log_lines(const hv::Args& a) {
-    py::object receipts = local(a, "Queue_All_variable")[py::str(kReceipt)];
+void show_log_lines(const Scope& s) {
+    py::object receipts = local(s, "Queue_All_variable")[kReceipt];
     py::object empty = receipts.attr("empty");
     py::object get = receipts.attr("get");
-    py::object add_text = local(a, "set_CTkTextbox").attr("add_text");
+    py::object add_text = local(s, "set_CTkTextbox").attr("add_text");
     const py::bool_ no(false);
-    while (hv::equals(empty(), no)) {
+    while (empty().equal(no)) {
         py::object item = get();
         quietly([&] { add_text(item); });
     }
@@ -55,11 +44,12 @@ void show_log_lines(const hv::Args& a) {
 
 }  // namespace
 
-py::object aa(const hv::Args& a) {
-    quietly([&] { show_busy_state(a); });
-    quietly([&] { show_log_lines(a); });
-    local(a, "app").attr("after")(500, local(a, "aa"));
-    return py::none();
+// Each step of the tick is guarded on its own: an Exception inside it is
+// dropped (the worker or its channels may be gone), anything more serious goes on.
+void aa(const Scope& s) {
+    quietly([&] { show_busy_state(s); });
+    quietly([&] { show_log_lines(s); });
+    local(s, "app").attr("after")(500, local(s, "aa"));
 }
 
 }  // namespace gui

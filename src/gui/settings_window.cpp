@@ -18,36 +18,31 @@ py::list font_choices() {
 // number, nan, inf) stands for 100 per cent, the integer 1. Whatever the
 // conversion raises, of any kind (a BaseException from a value's __float__
 // too), stops here: the fonts are still stored.
-py::object ratio_from(const hv::Args& a, py::handle ss) {
+py::object ratio_from(const Scope& s, py::handle ss) {
     try {
-        py::object ratio = a.call("float", ss) / py::int_(100);
-        const double value = PyFloat_AsDouble(ratio.ptr());
-        if (value == -1.0 && PyErr_Occurred()) throw py::error_already_set();
+        py::object ratio = s.global("float")(ss) / py::int_(100);
+        const double value = ratio.cast<double>();
         if (value > 0 && std::isfinite(value)) return ratio;
     } catch (py::error_already_set&) {
+    } catch (py::cast_error&) {  // a host's `float` that makes no number
     }
     return py::int_(1);
 }
 
 // "確認": store this window's choices; the window stays open.
-py::object button_event_004_A(const hv::Args& a) {
-    py::dict closure = py::reinterpret_borrow<py::dict>(a.state());
-    py::object ss = closure["entry"].attr("get")();
-    py::object parameters = closure["PP"].attr("parameters");
-    parameters[py::str(kRatio)] = ratio_from(a, ss);
-    parameters[py::str(kChineseFont)] = closure["optionmenu_004_B"].attr("get")();
-    parameters[py::str(kEnglishFont)] = closure["optionmenu_004_A"].attr("get")();
-    return py::none();
+void button_event_004_A(const Scope& s) {
+    py::object ss = local(s, "entry").attr("get")();
+    py::object parameters = local(s, "PP").attr("parameters");
+    parameters[kRatio] = ratio_from(s, ss);
+    parameters[kChineseFont] = local(s, "optionmenu_004_B").attr("get")();
+    parameters[kEnglishFont] = local(s, "optionmenu_004_A").attr("get")();
 }
 
 }  // namespace
 
-py::object button_event_004(const hv::Args& a) {
-    py::object ctk = a.global("customtkinter");
-    py::object PP = local(a, "PP");
-    auto bold = [&](int size) {
-        return ctk.attr("CTkFont")("family"_a = "Microsoft JhengHei", "size"_a = size, "weight"_a = "bold");
-    };
+void button_event_004(const Scope& s) {
+    py::object ctk = s.global("customtkinter");
+    py::object PP = local(s, "PP");
 
     // No parent given: the window belongs to the default root, the main window.
     py::object setting_window = ctk.attr("CTkToplevel")();
@@ -55,31 +50,30 @@ py::object button_event_004(const hv::Args& a) {
     setting_window.attr("title")("設定");
     setting_window.attr("geometry")("300x330");
 
-    py::object entry_name = ctk.attr("CTkLabel")(setting_window, "text"_a = "英文字體設定", "font"_a = bold(15));
-    entry_name.attr("grid")("row"_a = 1, "column"_a = 0, "sticky"_a = "nsew", "pady"_a = py::make_tuple(0, 10));
-    py::object optionmenu_004_A = ctk.attr("CTkOptionMenu")(setting_window, "font"_a = bold(13), "width"_a = 50,
-                                                            "height"_a = 20, "dynamic_resizing"_a = false,
-                                                            "values"_a = font_choices());
-    optionmenu_004_A.attr("grid")("row"_a = 1, "column"_a = 0, "padx"_a = py::make_tuple(20, 20),
-                                  "pady"_a = py::make_tuple(60, 10), "sticky"_a = "nsew");
-    optionmenu_004_A.attr("set")(PP.attr("parameters")[py::str(kEnglishFont)]);
+    py::object entry_name = ctk.attr("CTkLabel")(setting_window, "text"_a = "英文字體設定", "font"_a = bold_font(ctk, 15));
+    entry_name.attr("grid")("row"_a = 1, "column"_a = 0, "sticky"_a = "nsew", "pady"_a = pair(0, 10));
+    py::object optionmenu_004_A = ctk.attr("CTkOptionMenu")(setting_window, "font"_a = bold_font(ctk, 13),
+                                                            "width"_a = 50, "height"_a = 20,
+                                                            "dynamic_resizing"_a = false, "values"_a = font_choices());
+    optionmenu_004_A.attr("grid")("row"_a = 1, "column"_a = 0, "padx"_a = pair(20, 20), "pady"_a = pair(60, 10),
+                                  "sticky"_a = "nsew");
+    optionmenu_004_A.attr("set")(PP.attr("parameters")[kEnglishFont]);
 
-    entry_name = ctk.attr("CTkLabel")(setting_window, "text"_a = "中文字體設定", "font"_a = bold(15));
-    entry_name.attr("grid")("row"_a = 2, "column"_a = 0, "sticky"_a = "nsew", "pady"_a = py::make_tuple(0, 10));
-    py::object optionmenu_004_B = ctk.attr("CTkOptionMenu")(setting_window, "font"_a = bold(13), "width"_a = 50,
-                                                            "height"_a = 20, "dynamic_resizing"_a = false,
-                                                            "values"_a = font_choices());
-    optionmenu_004_B.attr("grid")("row"_a = 3, "column"_a = 0, "padx"_a = py::make_tuple(20, 20),
-                                  "pady"_a = py::make_tuple(10, 10), "sticky"_a = "nsew");
-    optionmenu_004_B.attr("set")(PP.attr("parameters")[py::str(kChineseFont)]);
+    entry_name = ctk.attr("CTkLabel")(setting_window, "text"_a = "中文字體設定", "font"_a = bold_font(ctk, 15));
+    entry_name.attr("grid")("row"_a = 2, "column"_a = 0, "sticky"_a = "nsew", "pady"_a = pair(0, 10));
+    py::object optionmenu_004_B = ctk.attr("CTkOptionMenu")(setting_window, "font"_a = bold_font(ctk, 13),
+                                                            "width"_a = 50, "height"_a = 20,
+                                                            "dynamic_resizing"_a = false, "values"_a = font_choices());
+    optionmenu_004_B.attr("grid")("row"_a = 3, "column"_a = 0, "padx"_a = pair(20, 20), "pady"_a = pair(10, 10),
+                                  "sticky"_a = "nsew");
+    optionmenu_004_B.attr("set")(PP.attr("parameters")[kChineseFont]);
 
-    entry_name = ctk.attr("CTkLabel")(setting_window, "text"_a = "文字大小比例", "font"_a = bold(15));
-    entry_name.attr("grid")("row"_a = 4, "column"_a = 0, "sticky"_a = "nsew", "pady"_a = py::make_tuple(10, 10));
+    entry_name = ctk.attr("CTkLabel")(setting_window, "text"_a = "文字大小比例", "font"_a = bold_font(ctk, 15));
+    entry_name.attr("grid")("row"_a = 4, "column"_a = 0, "sticky"_a = "nsew", "pady"_a = pair(10, 10));
     // The current ratio in per cent is only the grey hint; the field starts empty.
-    py::object ratio = PP.attr("parameters")[py::str(kRatio)];
-    py::object per_cent = hv::mul(ratio, py::int_(100));
-    py::object entry = ctk.attr("CTkEntry")(setting_window, "placeholder_text"_a = a.str(per_cent), "width"_a = 300,
-                                            "height"_a = 30);
+    py::object ratio = PP.attr("parameters")[kRatio];
+    py::object entry = ctk.attr("CTkEntry")(setting_window, "placeholder_text"_a = s.str(ratio * py::int_(100)),
+                                            "width"_a = 300, "height"_a = 30);
     entry.attr("grid")("row"_a = 5, "column"_a = 0, "sticky"_a = "new");
 
     py::dict confirm_closure;
@@ -87,13 +81,11 @@ py::object button_event_004(const hv::Args& a) {
     confirm_closure["optionmenu_004_A"] = optionmenu_004_A;
     confirm_closure["optionmenu_004_B"] = optionmenu_004_B;
     confirm_closure["PP"] = PP;
-    py::object confirm = hv::make_function(
-        {"button_event_004_A", "GUI.<locals>.button_event_004.<locals>.button_event_004_A", {}, button_event_004_A},
-        a.globals(), confirm_closure);
+    py::object confirm = s.nested("button_event_004_A", {}, button_event_004_A, confirm_closure);
 
-    py::object button_1 = ctk.attr("CTkButton")(setting_window, "text"_a = "確認", "command"_a = confirm, "font"_a = bold(15));
-    button_1.attr("grid")("row"_a = 6, "column"_a = 0, "padx"_a = 50, "pady"_a = py::make_tuple(10, 10));
-    return py::none();
+    py::object button_1 = ctk.attr("CTkButton")(setting_window, "text"_a = "確認", "command"_a = confirm,
+                                                "font"_a = bold_font(ctk, 15));
+    button_1.attr("grid")("row"_a = 6, "column"_a = 0, "padx"_a = 50, "pady"_a = pair(10, 10));
 }
 
 }  // namespace gui

@@ -7,370 +7,272 @@
 // days are buttons, kept in data["日曆按鈕"] under keys such as "2025-3-5";
 // clicking one stores the date in data["設定日期"] and marks it grey.
 //
-// The day and title-bar commands are native functions that capture the
+// The day and title-bar commands are kit functions that close over the
 // calendar; they are GC-tracked, so a destroyed calendar whose registry still
 // holds its buttons is freed by the cycle collector.
 #include "kit.hpp"
 
-#include "../core/widgets.hpp"
-
-#include <array>
-
 namespace pandrel {
 namespace {
 
-constexpr const char* kButtons = "日曆按鈕";
-constexpr const char* kPicked = "設定日期";
-constexpr const char* kPlain = "#2b2b2b";
-constexpr const char* kMarked = "#9D9D9D";
+const char* const buttons = "日曆按鈕";
+const char* const picked = "設定日期";
 
-py::object registry(py::handle self) { return hv::getitem(self.attr("data"), py::str(kButtons)); }
-
-// f"{year}-{month}-{day}": each part through format(part, "").
-py::object date_key(py::handle year, py::handle month, py::handle day) {
-    py::str empty("");
-    py::str dash("-");
-    py::list parts;
-    for (py::handle part : {year, month, day}) {
-        if (parts.size() > 0) parts.append(dash);
-        parts.append(PyUnicode_CheckExact(part.ptr()) ? py::reinterpret_borrow<py::object>(part)
-                                                      : hv::steal(PyObject_Format(part.ptr(), empty.ptr())));
-    }
-    return hv::steal(PyUnicode_Join(empty.ptr(), parts.ptr()));
+// ctk.CTkFont(family, size[, weight]), by position: a new one for each widget.
+py::object font(const Scope& s, int size, bool bold = true) {
+    py::object make = s.global("ctk").attr("CTkFont");
+    return bold ? make("Arial", size, "bold") : make("Arial", size);
 }
 
-
-// self.<name> += amount
-void add_to(py::handle self, const char* name, py::handle amount) {
-    py::object current = self.attr(name);
-    self.attr(name) = hv::steal(PyNumber_InPlaceAdd(current.ptr(), amount.ptr()));
-}
-
-bool compare(py::handle a, py::handle b, int op) {
-    const int result = PyObject_RichCompareBool(a.ptr(), b.ptr(), op);
-    if (result < 0) throw py::error_already_set();
-    return result == 1;
-}
-
-// A day cell with a text of thousands of characters would be too large for the
-// window system, which ends the process when the grid is shown: refused first.
-// The grid frame is placed at a fixed share of the calendar, so it does not
-// grow with its days; the cell and what is inside it are what can outgrow X.
-// A day's cell is given its text in an 11-pixel font and a corner radius of
-// 5: a short text is all the measuring there is.
-void refuse_if_too_large(py::handle cell, py::handle text) {
-    hv::refuse_if_too_large(cell, hv::Given().length(2 * 5).text(text, 11), "the day",
-                            [&] { cell.attr("destroy")(); });
-}
-
-py::object init(const hv::Args& a) {
-    py::handle self = a["self"];
+void init(const Scope& s, py::handle self, py::handle master, py::handle today_fg_color, py::handle today_text_color,
+          py::handle width, py::handle height, py::handle fg_color, py::handle corner_radius, py::handle border_width,
+          py::handle border_color, py::handle bg_color, py::handle background_corner_colors,
+          py::handle title_bar_fg_color, py::handle title_bar_border_width, py::handle title_bar_border_color,
+          py::handle title_bar_corner_radius, py::handle title_bar_text_color, py::handle title_bar_button_fg_color,
+          py::handle title_bar_button_hover_color, py::handle title_bar_button_text_color,
+          py::handle title_bar_button_border_width, py::handle title_bar_button_border_color,
+          py::handle calendar_fg_color, py::handle calendar_border_width, py::handle calendar_border_color,
+          py::handle calendar_corner_radius, py::handle calendar_text_color, py::handle calendar_text_fg_color,
+          py::handle calendar_label_pad, py::handle calendar_button) {
     self.attr("data") = py::dict();
-    hv::setitem(self.attr("data"), py::str(kButtons), py::dict());
-    self.attr("calendar_button") = a["calendar_button"];
-
+    self.attr("data")[buttons] = py::dict();
+    self.attr("calendar_button") = calendar_button;
     // A base frame that the toolkit refuses half-way is destroyed again.
-    py::handle master = a["master"];
-    py::object base_init = a.super().attr("__init__");
-    hv::make_widget(master, [&] {
-        return base_init("master"_a = master, "width"_a = a["width"], "height"_a = a["height"],
-                         "fg_color"_a = a["fg_color"], "corner_radius"_a = a["corner_radius"],
-                         "border_width"_a = a["border_width"], "border_color"_a = a["border_color"],
-                         "bg_color"_a = a["bg_color"], "background_corner_colors"_a = a["background_corner_colors"]);
+    make_widget(master, [&] {
+        return s.super().attr("__init__")("master"_a = master, "width"_a = width, "height"_a = height,
+                                          "fg_color"_a = fg_color, "corner_radius"_a = corner_radius,
+                                          "border_width"_a = border_width, "border_color"_a = border_color,
+                                          "bg_color"_a = bg_color,
+                                          "background_corner_colors"_a = background_corner_colors);
     });
-
-    self.attr("today_text_color") = a["today_text_color"];
-    self.attr("today_fg_color") = a["today_fg_color"];
+    self.attr("today_text_color") = today_text_color;
+    self.attr("today_fg_color") = today_fg_color;
     self.attr("today") = self.attr("current_date")();
-    py::object today = self.attr("today");
-    py::object everything = hv::steal(PySlice_New(nullptr, nullptr, nullptr));
-    auto [day, month, year] = hv::unpack<3>(hv::steal(PyObject_GetItem(today.ptr(), everything.ptr())));
+    auto [day, month, year] = hv::unpack<3>(self.attr("today")[py::slice()]);
     self.attr("day") = day;
     self.attr("month") = month;
     self.attr("year") = year;
     self.attr("labels_by_date") = py::dict();
+    self.attr("month_label") =
+        s.global("ctk").attr("StringVar")("value"_a = s.global("calendar").attr("month_name")[self.attr("month")]);
+    self.attr("year_label") = s.global("ctk").attr("IntVar")("value"_a = self.attr("year"));
+    for (auto [name, value] : {std::pair{"title_bar_fg_color", title_bar_fg_color},
+                               {"title_bar_border_width", title_bar_border_width},
+                               {"title_bar_border_color", title_bar_border_color},
+                               {"title_bar_text_color", title_bar_text_color},
+                               {"title_bar_button_fg_color", title_bar_button_fg_color},
+                               {"title_bar_button_hover_color", title_bar_button_hover_color},
+                               {"title_bar_button_text_color", title_bar_button_text_color},
+                               {"title_bar_button_border_width", title_bar_button_border_width},
+                               {"title_bar_button_border_color", title_bar_button_border_color},
+                               {"title_bar_corner_radius", title_bar_corner_radius},
+                               {"calendar_fg_color", calendar_fg_color},
+                               {"calendar_border_width", calendar_border_width},
+                               {"calendar_border_color", calendar_border_color},
+                               {"calendar_corner_radius", calendar_corner_radius},
+                               {"calendar_text_fg_color", calendar_text_fg_color},
+                               {"calendar_text_color", calendar_text_color},
+                               {"calendar_label_pad", calendar_label_pad}})
+        self.attr(name) = value;
 
-    py::object string_var = a.global("ctk").attr("StringVar");
-    py::object month_name = hv::getitem(a.global("calendar").attr("month_name"), self.attr("month"));
-    self.attr("month_label") = string_var("value"_a = month_name);
-    py::object int_var = a.global("ctk").attr("IntVar");
-    self.attr("year_label") = int_var("value"_a = self.attr("year"));
-
-    for (const char* name : {"title_bar_fg_color", "title_bar_border_width", "title_bar_border_color",
-                             "title_bar_text_color", "title_bar_button_fg_color", "title_bar_button_hover_color",
-                             "title_bar_button_text_color", "title_bar_button_border_width",
-                             "title_bar_button_border_color", "title_bar_corner_radius", "calendar_fg_color",
-                             "calendar_border_width", "calendar_border_color", "calendar_corner_radius",
-                             "calendar_text_fg_color", "calendar_text_color", "calendar_label_pad"})
-        self.attr(name) = a[name];
-
-    py::object make_frame = a.global("ctk").attr("CTkFrame");
-    self.attr("content_frame") = hv::make_widget(self, [&] {
-        return make_frame(self, "fg_color"_a = "transparent", "width"_a = a["width"], "height"_a = a["height"]);
+    self.attr("content_frame") = make_widget(self, [&] {
+        return s.global("ctk").attr("CTkFrame")(self, "fg_color"_a = "transparent", "width"_a = width,
+                                                "height"_a = height);
     });
-    py::int_ three(3);
-    py::object padx = hv::div(a["corner_radius"], three);
-    py::object pady = hv::div(a["corner_radius"], three);
-    self.attr("content_frame").attr("pack")("expand"_a = true, "fill"_a = "both", "padx"_a = padx, "pady"_a = pady);
-
+    py::object radius = py::reinterpret_borrow<py::object>(corner_radius);
+    self.attr("content_frame").attr("pack")("expand"_a = true, "fill"_a = "both", "padx"_a = radius / py::int_(3),
+                                            "pady"_a = radius / py::int_(3));
     self.attr("setup_header_frame")();
     self.attr("create_calendar_frame")();
-    return py::none();
+    // Sizes given in any keyword (a width, a border, a radius that pads the
+    // content) are judged in the finished calendar.
+    hv::refuse_if_made_too_large(self, "the calendar");
 }
 
-py::object previous_month(const hv::Args& a) {
-    a.state().attr("change_month")(-1);
-    return py::none();
-}
+void previous_month(const Scope& s) { s.closure().attr("change_month")(-1); }
+void next_month(const Scope& s) { s.closure().attr("change_month")(1); }
 
-py::object next_month(const hv::Args& a) {
-    a.state().attr("change_month")(1);
-    return py::none();
-}
-
-// One of the two title-bar buttons, packed.
-void title_button(const hv::Args& a, py::handle bar, const char* text, hv::Body command, const char* side) {
-    py::handle self = a["self"];
-    py::object make_button = a.global("ctk").attr("CTkButton");
-    py::object font = a.global("ctk").attr("CTkFont")("Arial", 11, "bold");
-    py::object click = hv::make_function({"<lambda>", a.qualname() + ".<locals>.<lambda>", {}, command}, a.globals(),
-                                         py::reinterpret_borrow<py::object>(self));
-    py::object button = hv::make_widget(bar, [&] {
-        return make_button(bar, "text"_a = text, "width"_a = 25, "fg_color"_a = self.attr("title_bar_button_fg_color"),
-                           "hover_color"_a = self.attr("title_bar_button_hover_color"),
-                           "border_color"_a = self.attr("title_bar_button_border_color"),
-                           "border_width"_a = self.attr("title_bar_button_border_width"), "font"_a = font,
-                           "command"_a = click);
+void setup_header_frame(const Scope& s, py::handle self) {
+    py::object ctk = s.global("ctk");
+    py::object bar = make_widget(self.attr("content_frame"), [&] {
+        return ctk.attr("CTkFrame")(self.attr("content_frame"), "fg_color"_a = self.attr("title_bar_fg_color"),
+                                    "corner_radius"_a = self.attr("title_bar_corner_radius"),
+                                    "border_color"_a = self.attr("title_bar_border_color"),
+                                    "border_width"_a = self.attr("title_bar_border_width"));
     });
-    button.attr("pack")("side"_a = side, "padx"_a = 10);
-}
-
-void title_label(const hv::Args& a, py::handle bar, const char* variable, bool expand) {
-    py::handle self = a["self"];
-    py::object make_label = a.global("ctk").attr("CTkLabel");
-    py::object font = a.global("ctk").attr("CTkFont")("Arial", 16, "bold");
-    py::object label = hv::make_widget(bar, [&] {
-        return make_label(bar, "textvariable"_a = self.attr(variable), "font"_a = font, "fg_color"_a = "transparent");
-    });
-    if (expand)
-        label.attr("pack")("side"_a = "left", "fill"_a = "x", "expand"_a = true);
-    else
-        label.attr("pack")("side"_a = "left", "fill"_a = "x");
-}
-
-py::object setup_header_frame(const hv::Args& a) {
-    py::handle self = a["self"];
-    py::object make_frame = a.global("ctk").attr("CTkFrame");
-    py::object content = self.attr("content_frame");
-    py::object bar = hv::make_widget(content, [&] {
-        return make_frame(content, "fg_color"_a = self.attr("title_bar_fg_color"),
-                          "corner_radius"_a = self.attr("title_bar_corner_radius"),
-                          "border_color"_a = self.attr("title_bar_border_color"),
-                          "border_width"_a = self.attr("title_bar_border_width"));
-    });
-    title_button(a, bar, "<", previous_month, "left");
-    title_label(a, bar, "month_label", true);
-    title_label(a, bar, "year_label", false);
-    title_button(a, bar, ">", next_month, "right");
+    auto title_button = [&](const char* text, hv::Body command, const char* side) {
+        py::object click = s.nested("<lambda>", {}, command, py::reinterpret_borrow<py::object>(self));
+        make_widget(bar, [&] {
+            return ctk.attr("CTkButton")(bar, "text"_a = text, "width"_a = 25,
+                                         "fg_color"_a = self.attr("title_bar_button_fg_color"),
+                                         "hover_color"_a = self.attr("title_bar_button_hover_color"),
+                                         "border_color"_a = self.attr("title_bar_button_border_color"),
+                                         "border_width"_a = self.attr("title_bar_button_border_width"),
+                                         "font"_a = font(s, 11), "command"_a = click);
+        }).attr("pack")("side"_a = side, "padx"_a = 10);
+    };
+    auto title_label = [&](const char* variable) {
+        return make_widget(bar, [&] {
+            return ctk.attr("CTkLabel")(bar, "textvariable"_a = self.attr(variable), "font"_a = font(s, 16),
+                                        "fg_color"_a = "transparent");
+        });
+    };
+    title_button("<", previous_month, "left");
+    title_label("month_label").attr("pack")("side"_a = "left", "fill"_a = "x", "expand"_a = true);
+    title_label("year_label").attr("pack")("side"_a = "left", "fill"_a = "x");
+    title_button(">", next_month, "right");
     bar.attr("place")("relx"_a = 0.5, "rely"_a = 0.02, "anchor"_a = "n", "relheight"_a = 0.18, "relwidth"_a = 0.95);
-    return py::none();
 }
 
-py::object create_calendar_frame(const hv::Args& a) {
-    py::handle self = a["self"];
-    py::object make_frame = a.global("ctk").attr("CTkFrame");
-    py::object content = self.attr("content_frame");
-    py::object frame = hv::make_widget(content, [&] {
-        return make_frame(content, "fg_color"_a = self.attr("calendar_fg_color"),
-                          "corner_radius"_a = self.attr("calendar_corner_radius"),
-                          "border_width"_a = self.attr("calendar_border_width"),
-                          "border_color"_a = self.attr("calendar_border_color"));
+void create_calendar_frame(const Scope& s, py::handle self) {
+    py::object frame = make_widget(self.attr("content_frame"), [&] {
+        return s.global("ctk").attr("CTkFrame")(self.attr("content_frame"), "fg_color"_a = self.attr("calendar_fg_color"),
+                                                "corner_radius"_a = self.attr("calendar_corner_radius"),
+                                                "border_width"_a = self.attr("calendar_border_width"),
+                                                "border_color"_a = self.attr("calendar_border_color"));
     });
-    py::object weeks = a.global("calendar").attr("monthcalendar")(self.attr("year"), self.attr("month"));
+    py::object weeks = s.global("calendar").attr("monthcalendar")(self.attr("year"), self.attr("month"));
     frame.attr("columnconfigure")(py::make_tuple(0, 1, 2, 3, 4, 5, 6), "weight"_a = 1, "uniform"_a = "b");
-    py::object rows = a.call("tuple", a.call("range", a.call("len", weeks)));
-    frame.attr("rowconfigure")(rows, "weight"_a = 1, "uniform"_a = "b");
-
+    frame.attr("rowconfigure")(s.global("tuple")(s.global("range")(s.global("len")(weeks))), "weight"_a = 1,
+                               "uniform"_a = "b");
     // The buttons of the previous build go; its labels stay in their frame.
-    py::list keys(registry(self));
-    for (py::handle key : keys) {
-        hv::getitem(registry(self), key).attr("destroy")();
-        if (PyObject_DelItem(registry(self).ptr(), key.ptr()) < 0) throw py::error_already_set();
+    for (py::handle key : s.global("list")(self.attr("data")[buttons])) {
+        self.attr("data")[buttons][key].attr("destroy")();
+        self.attr("data")[buttons].attr("__delitem__")(key);
     }
-
-    py::object count = a.call("len", weeks);
-    const Py_ssize_t n = PyNumber_AsSsize_t(count.ptr(), PyExc_OverflowError);
-    if (n == -1 && PyErr_Occurred()) throw py::error_already_set();
-    py::int_ zero(0);
-    for (Py_ssize_t row = 0; row < n; ++row) {
-        for (Py_ssize_t column = 0; column < 7; ++column) {
-            py::int_ r(row), c(column);
-            py::object day = hv::getitem(hv::getitem(weeks, r), c);
-            if (!hv::not_equals(day, zero)) continue;
-            self.attr("setup_label_normal")(frame, day, r, c);
+    for (py::handle row : s.global("range")(s.global("len")(weeks))) {
+        for (py::handle column : s.global("range")(7)) {
+            py::object day = weeks[row][column];
+            if (day.not_equal(py::int_(0))) self.attr("setup_label_normal")(frame, day, row, column);
         }
     }
     frame.attr("place")("relx"_a = 0.5, "rely"_a = 0.97, "anchor"_a = "s", "relheight"_a = 0.75, "relwidth"_a = 0.95);
-    return py::none();
 }
 
-py::object change_month(const hv::Args& a) {
-    py::handle self = a["self"];
-    add_to(self, "month", a["amount"]);
-    py::int_ one(1);
-    if (compare(self.attr("month"), one, Py_LT)) {
-        py::int_ minus_one(-1);
-        add_to(self, "year", minus_one);
-        self.attr("month") = py::int_(12);
-        self.attr("day") = one;
-    } else if (compare(self.attr("month"), py::int_(12), Py_GT)) {
-        add_to(self, "year", one);
-        self.attr("month") = one;
-        self.attr("day") = one;
+void change_month(const Scope& s, py::handle self, py::handle amount) {
+    hv::iadd(self, "month", amount);
+    py::object month = self.attr("month");
+    if (month < py::int_(1)) {
+        hv::isub(self, "year", py::int_(1));
+        self.attr("month") = 12;
+        self.attr("day") = 1;
+    } else if (month > py::int_(12)) {
+        hv::iadd(self, "year", py::int_(1));
+        self.attr("month") = 1;
+        self.attr("day") = 1;
     }
-    py::object set_month = self.attr("month_label").attr("set");
-    set_month(hv::getitem(a.global("calendar").attr("month_name"), self.attr("month")));
-    py::object set_year = self.attr("year_label").attr("set");
-    set_year(self.attr("year"));
+    self.attr("month_label").attr("set")(s.global("calendar").attr("month_name")[self.attr("month")]);
+    self.attr("year_label").attr("set")(self.attr("year"));
     self.attr("create_calendar_frame")();
-    return py::none();
 }
 
-py::object current_date(const hv::Args& a) {
-    py::object now = a.global("datetime").attr("now")();
-    py::object text = a.str(now);
-    py::object date = hv::getitem(text.attr("split")(), py::int_(0));
+py::object current_date(const Scope& s, py::handle) {
+    py::object date = s.str(s.global("datetime").attr("now")()).attr("split")()[py::int_(0)];
     auto [year, month, day] = hv::unpack<3>(date.attr("split")("-"));
-    py::object d = a.call("int", day);
-    py::object m = a.call("int", month);
-    py::object y = a.call("int", year);
-    return py::make_tuple(d, m, y);
+    return py::make_tuple(s.global("int")(day), s.global("int")(month), s.global("int")(year));
 }
 
-py::object date_is_today(const hv::Args& a) {
-    py::handle date = a["date"];
-    if (!PyTuple_CheckExact(date.ptr()))
-        hv::raise(PyExc_TypeError, a.qualname() + "() argument 'date' must be tuple, not " +
-                                       Py_TYPE(date.ptr())->tp_name);
-    for (long i : {2L, 1L, 0L}) {
-        py::int_ at(i);
-        py::object given = hv::getitem(date, at);
-        if (!hv::equals(given, hv::getitem(a["self"].attr("today"), at))) return py::bool_(false);
+py::object date_is_today(const Scope& s, py::handle self, py::handle date) {
+    if (!py::type::of(date).is(py::type::of(py::tuple())))  // exactly a tuple, not a subclass
+        throw py::type_error(s.qualname() + "() argument 'date' must be tuple, not " +
+                             py::str(py::type::of(date).attr("__name__")).cast<std::string>());
+    for (int i : {2, 1, 0}) {
+        py::object given = date[py::int_(i)];
+        if (!given.equal(self.attr("today")[py::int_(i)])) return py::bool_(false);
     }
     return py::bool_(true);
 }
 
-py::object set_day(const hv::Args& a) {
-    py::handle self = a["self"];
-    py::str picked(kPicked);
-    hv::setitem(self.attr("data"), picked, py::dict());
-    hv::setitem(hv::getitem(self.attr("data"), picked), py::str("年"), a["yy"]);
-    hv::setitem(hv::getitem(self.attr("data"), picked), py::str("月"), a["mm"]);
-    hv::setitem(hv::getitem(self.attr("data"), picked), py::str("日"), a["dd"]);
-    a.print({hv::getitem(self.attr("data"), picked)});
-
-    py::list keys(registry(self));
-    for (py::handle key : keys) hv::getitem(registry(self), key).attr("configure")("fg_color"_a = kPlain);
-    py::object key = date_key(a["yy"], a["mm"], a["dd"]);
-    hv::getitem(registry(self), key).attr("configure")("fg_color"_a = kMarked);
-    return py::none();
+void set_day(const Scope& s, py::handle self, py::handle yy, py::handle mm, py::handle dd) {
+    self.attr("data")[picked] = py::dict();
+    self.attr("data")[picked]["年"] = yy;
+    self.attr("data")[picked]["月"] = mm;
+    self.attr("data")[picked]["日"] = dd;
+    s.global("print")(self.attr("data")[picked]);
+    for (py::handle key : s.global("list")(self.attr("data")[buttons]))
+        self.attr("data")[buttons][key].attr("configure")("fg_color"_a = "#2b2b2b");
+    self.attr("data")[buttons][py::str("{}-{}-{}").format(yy, mm, dd)].attr("configure")("fg_color"_a = "#9D9D9D");
 }
 
-py::object get_day(const hv::Args& a) { return hv::getitem(a["self"].attr("data"), py::str(kPicked)); }
+py::object get_day(const Scope&, py::handle self) { return self.attr("data")[picked]; }
 
 // The day button's command: self.set_day(self.year, self.month, day).
-py::object pick_day(const hv::Args& a) {
-    py::handle self = PyTuple_GET_ITEM(a.state().ptr(), 0);
-    py::handle day = PyTuple_GET_ITEM(a.state().ptr(), 1);
-    py::object set = self.attr("set_day");
-    set(self.attr("year"), self.attr("month"), day);
-    return py::none();
+void pick_day(const Scope& s) {
+    py::object self = s.closure()[py::int_(0)];
+    self.attr("set_day")(self.attr("year"), self.attr("month"), s.closure()[py::int_(1)]);
 }
 
-py::object setup_label_normal(const hv::Args& a) {
-    py::handle self = a["self"];
-    py::handle frame = a["frame"];
-    py::handle day = a["day"];
+void setup_label_normal(const Scope& s, py::handle self, py::handle frame, py::handle day, py::handle row,
+                        py::handle column) {
+    py::object ctk = s.global("ctk");
     auto place = [&](py::handle cell) {
-        cell.attr("grid")("row"_a = a["row"], "column"_a = a["column"], "sticky"_a = "nsew",
+        cell.attr("grid")("row"_a = row, "column"_a = column, "sticky"_a = "nsew",
                           "padx"_a = self.attr("calendar_label_pad"), "pady"_a = self.attr("calendar_label_pad"));
     };
-
-    bool today = false;
-    if (!self.attr("today_fg_color").is_none()) {
-        py::object answer = self.attr("date_is_today")(py::make_tuple(day, self.attr("month"), self.attr("year")));
-        const int truth = PyObject_IsTrue(answer.ptr());
-        if (truth < 0) throw py::error_already_set();
-        today = truth == 1;
-    }
-    if (today) {
-        py::object make_label = a.global("ctk").attr("CTkLabel");
-        py::object text = a.str(day);
-        py::object font = a.global("ctk").attr("CTkFont")("Arial", 11);
-        py::object cell = hv::make_widget(frame, [&] {
-            return make_label(frame, "text"_a = text, "corner_radius"_a = 5, "fg_color"_a = self.attr("today_fg_color"),
-                              "font"_a = font, "text_color"_a = self.attr("today_text_color"));
+    // A day of thousands of characters would make a cell too large to show.
+    auto judge = [&](py::handle cell, hv::MappingEntry* registered) {
+        hv::refuse_if_too_large(
+            cell, "the day",
+            [&] {
+                cell.attr("destroy")();
+                if (registered) registered->restore();
+            },
+            true);
+    };
+    if (!self.attr("today_fg_color").is_none() &&
+        hv::truth(self.attr("date_is_today")(py::make_tuple(day, self.attr("month"), self.attr("year"))))) {
+        py::object cell = make_widget(frame, [&] {
+            return ctk.attr("CTkLabel")(frame, "text"_a = s.str(day), "corner_radius"_a = 5,
+                                        "fg_color"_a = self.attr("today_fg_color"), "font"_a = font(s, 11, false),
+                                        "text_color"_a = self.attr("today_text_color"));
         });
-        refuse_if_too_large(cell, text);
         place(cell);
-        return py::none();
-    }
-    const int clickable = PyObject_IsTrue(self.attr("calendar_button").ptr());
-    if (clickable < 0) throw py::error_already_set();
-    if (clickable == 1) {
-        py::object make_button = a.global("ctk").attr("CTkButton");
-        py::object text = a.str(day);
-        py::object click =
-            hv::make_function({"<lambda>", a.qualname() + ".<locals>.<lambda>", {}, pick_day}, a.globals(),
-                              py::make_tuple(self, day));
-        py::object font = a.global("ctk").attr("CTkFont")("Arial", 11);
-        py::object cell = hv::make_widget(frame, [&] {
-            return make_button(frame, "text"_a = text, "corner_radius"_a = 5, "command"_a = click,
-                               "fg_color"_a = kPlain, "font"_a = font,
-                               "text_color"_a = self.attr("calendar_text_color"));
+        judge(cell, nullptr);
+    } else if (hv::truth(self.attr("calendar_button"))) {
+        py::object click = s.nested("<lambda>", {}, pick_day, py::make_tuple(self, day));
+        py::object cell = make_widget(frame, [&] {
+            return ctk.attr("CTkButton")(frame, "text"_a = s.str(day), "corner_radius"_a = 5, "command"_a = click,
+                                         "fg_color"_a = "#2b2b2b", "font"_a = font(s, 11, false),
+                                         "text_color"_a = self.attr("calendar_text_color"));
         });
-        refuse_if_too_large(cell, text);
-        py::object key = date_key(self.attr("year"), self.attr("month"), day);
-        hv::setitem(registry(self), key, cell);
-        place(hv::getitem(registry(self), key));
-        return py::none();
+        py::object key = py::str("{}-{}-{}").format(self.attr("year"), self.attr("month"), day);
+        hv::MappingEntry registered(self.attr("data")[buttons], key);
+        self.attr("data")[buttons][key] = cell;
+        place(self.attr("data")[buttons][key]);
+        judge(cell, &registered);
+    } else {
+        py::object cell = make_widget(frame, [&] {
+            return ctk.attr("CTkLabel")(frame, "text"_a = s.str(day), "corner_radius"_a = 5,
+                                        "fg_color"_a = self.attr("calendar_text_fg_color"),
+                                        "font"_a = font(s, 11, false), "text_color"_a = self.attr("calendar_text_color"));
+        });
+        place(cell);
+        judge(cell, nullptr);
     }
-
-    py::object make_label = a.global("ctk").attr("CTkLabel");
-    py::object text = a.str(day);
-    py::object font = a.global("ctk").attr("CTkFont")("Arial", 11);
-    py::object cell = hv::make_widget(frame, [&] {
-        return make_label(frame, "text"_a = text, "corner_radius"_a = 5,
-                          "fg_color"_a = self.attr("calendar_text_fg_color"), "font"_a = font,
-                          "text_color"_a = self.attr("calendar_text_color"));
-    });
-    refuse_if_too_large(cell, text);
-    place(cell);
-    return py::none();
 }
 
 }  // namespace
 
 py::object make_CTkCalendar(py::handle g, const std::string& outer) {
-    const py::object none = py::none();
+    const py::object None = py::none();
     py::object ctk = py::reinterpret_borrow<py::dict>(g)["ctk"];
     hv::ClassBuilder cls(g, outer + ".CTkCalendar", py::make_tuple(ctk.attr("CTkFrame")));
     cls.doc("\n        Calendar widget to display certain month, each day is rendered as Label.\n\n"
             "        If you do not define today_fg_color and today_text_color it will be rendered as other days\n"
             "        ")
         .def_with_class("__init__",
-                        {"self", "master", {"today_fg_color", none}, {"today_text_color", none},
-                         {"width", py::int_(250)}, {"height", py::int_(250)}, {"fg_color", none},
-                         {"corner_radius", py::int_(8)}, {"border_width", none}, {"border_color", none},
-                         {"bg_color", py::str("transparent")}, {"background_corner_colors", none},
-                         {"title_bar_fg_color", none}, {"title_bar_border_width", none},
-                         {"title_bar_border_color", none}, {"title_bar_corner_radius", none},
-                         {"title_bar_text_color", none}, {"title_bar_button_fg_color", none},
-                         {"title_bar_button_hover_color", none}, {"title_bar_button_text_color", none},
-                         {"title_bar_button_border_width", none}, {"title_bar_button_border_color", none},
-                         {"calendar_fg_color", none}, {"calendar_border_width", none},
-                         {"calendar_border_color", none}, {"calendar_corner_radius", none},
-                         {"calendar_text_color", none}, {"calendar_text_fg_color", none},
+                        {"self", "master", {"today_fg_color", None}, {"today_text_color", None},
+                         {"width", py::int_(250)}, {"height", py::int_(250)}, {"fg_color", None},
+                         {"corner_radius", py::int_(8)}, {"border_width", None}, {"border_color", None},
+                         {"bg_color", py::str("transparent")}, {"background_corner_colors", None},
+                         {"title_bar_fg_color", None}, {"title_bar_border_width", None},
+                         {"title_bar_border_color", None}, {"title_bar_corner_radius", None},
+                         {"title_bar_text_color", None}, {"title_bar_button_fg_color", None},
+                         {"title_bar_button_hover_color", None}, {"title_bar_button_text_color", None},
+                         {"title_bar_button_border_width", None}, {"title_bar_button_border_color", None},
+                         {"calendar_fg_color", None}, {"calendar_border_width", None},
+                         {"calendar_border_color", None}, {"calendar_corner_radius", None},
+                         {"calendar_text_color", None}, {"calendar_text_fg_color", None},
                          {"calendar_label_pad", py::int_(1)}, {"calendar_button", py::bool_(false)}},
                         init)
         .def("setup_header_frame", {"self"}, setup_header_frame)

@@ -12,336 +12,246 @@
 // y 30 + 28 i with cells 30 high, columns overlapping by 2 pixels.
 #include "kit.hpp"
 
-#include "../core/widgets.hpp"
+#include "../core/calls.hpp"
 
 namespace pandrel {
 namespace {
 
+py::int_ operator""_i(unsigned long long n) { return py::int_(n); }
 
-// for item in iterable: fn(item)
-template <class Fn>
-void for_each(py::handle iterable, Fn&& fn) {
-    py::object it = hv::steal(PyObject_GetIter(iterable.ptr()));
-    while (PyObject* next = PyIter_Next(it.ptr())) fn(py::reinterpret_steal<py::object>(next));
-    if (PyErr_Occurred()) throw py::error_already_set();
+// self.entry_name[key][3] == state
+bool column_is(py::handle self, py::handle key, const char* state) {
+    py::object stored = self.attr("entry_name")[key][3_i];
+    return stored.equal(py::str(state));
 }
 
-// The bold font every text of the table uses, a new one for each widget.
-constexpr int kFontPixels = 15;
-py::object table_font(const hv::Args& a) {
-    return a.global("customtkinter")
-        .attr("CTkFont")("family"_a = "Microsoft JhengHei", "size"_a = kFontPixels, "weight"_a = "bold");
-}
+// The top of row i: 30 + 28 * i.
+py::object row_y(py::handle i) { return 30_i + 28_i * py::reinterpret_borrow<py::object>(i); }
 
-// The column key of a name: name_to_random_string[str(name)].
-py::object key_of(const hv::Args& a, py::handle self, py::handle name) {
-    return hv::getitem(self.attr("name_to_random_string"), a.str(name));
-}
-
-// record[3] of a column key.
-py::object state_of(py::handle self, py::handle key) {
-    return hv::getitem(hv::getitem(self.attr("entry_name"), key), py::int_(3));
-}
-
-bool is_state(py::handle state, const char* which) { return hv::equals(state, py::str(which)); }
-
-// A widget that asks for more than the window system can take ends the whole
-// process when Tk shows it; each change is measured and refused (undone first)
-// while it can still be undone.
-py::object init(const hv::Args& a) {
-    py::handle self = a["self"];
+void init(const Scope&, py::handle self, py::handle frame) {
     self.attr("entry_name") = py::dict();
-    self.attr("entry_x_init") = py::int_(50);
+    self.attr("entry_x_init") = 50;
     self.attr("entry_x") = self.attr("entry_x_init");
-    self.attr("frame") = a["frame"];
+    self.attr("frame") = frame;
     self.attr("entry") = py::dict();
-    self.attr("N") = py::int_(0);
+    self.attr("N") = 0;
     self.attr("default_value_get") = py::dict();
     self.attr("name_to_random_string") = py::dict();
-    return py::none();
 }
 
-// ''.join(random.choices(string.ascii_letters + string.digits, k=length))
-py::object random_string(const hv::Args& a) {
-    py::object join = py::str("").attr("join");
-    py::object choices = a.global("random").attr("choices");
-    py::object string = a.global("string");
-    py::object population = hv::add(string.attr("ascii_letters"), string.attr("digits"));
-    return join(choices(population, "k"_a = a["length"]));
+py::object random_string(const Scope& s, py::handle, py::handle length) {
+    py::object string = s.global("string");
+    py::object population = py::object(string.attr("ascii_letters")) + py::object(string.attr("digits"));
+    return py::str("").attr("join")(s.global("random").attr("choices")(population, "k"_a = length));
 }
 
-py::object add_entry_name(const hv::Args& a) {
-    py::handle self = a["self"];
-    py::handle name = a["name"];
-    py::handle width = a["width"];
-
-    // name_to_random_string[str(name)] = self.random_string(): the right side
-    // first, as Python evaluates it (the draw happens even when str(name) fails).
+void add_entry_name(const Scope& s, py::handle self, py::handle name, py::handle width, py::handle state,
+                    py::handle math_calculate_multiplication) {
     py::object key = self.attr("random_string")();
-    py::object names = self.attr("name_to_random_string");
-    py::object name_text = a.str(name);
-    hv::MappingEntry mapped_before(names, name_text);
-    hv::setitem(names, name_text, key);
+    py::object name_text = s.str(name);
+    hv::MappingEntry mapped_before(self.attr("name_to_random_string"), name_text);
+    self.attr("name_to_random_string")[name_text] = key;
 
     py::list record;
     record.append(self.attr("N"));
-    record.append(a.call("float", width));
+    record.append(s.global("float")(width));
     record.append(self.attr("entry_x"));
-    record.append(a["state"]);
-    record.append(a["math_calculate_multiplication"]);
-    py::object make_label = a.global("customtkinter").attr("CTkLabel");
-    py::object frame = self.attr("frame");
-    py::object text = a.str(name);
-    py::object font = table_font(a);
-    py::object label = hv::make_widget(frame, [&] { return make_label(frame, "text"_a = text, "font"_a = font); });
-    // A name of thousands of characters would make a header too wide to show:
-    // refused, with the name mapped as it was.
-    hv::refuse_if_too_large(label, hv::Given().text(text, kFontPixels), "the column's name", [&] {
-        label.attr("destroy")();
-        mapped_before.restore();
+    record.append(state);
+    record.append(math_calculate_multiplication);
+    py::object label = make_widget(self.attr("frame"), [&] {
+        return s.global("customtkinter").attr("CTkLabel")(self.attr("frame"), "text"_a = s.str(name),
+                                                          "font"_a = bold_font(s, 15));
     });
+    // A name of thousands of characters would make a header too wide to show.
+    hv::refuse_if_too_large(
+        label, "the column's name",
+        [&] {
+            label.attr("destroy")();
+            mapped_before.restore();
+        },
+        true);
     record.append(label);
-    hv::setitem(self.attr("entry_name"), key_of(a, self, name), record);
+    self.attr("entry_name")[self.attr("name_to_random_string")[s.str(name)]] = record;
 
-    py::object placed = hv::getitem(hv::getitem(self.attr("entry_name"), key_of(a, self, name)), py::int_(5));
-    py::object half = hv::div(hv::sub(a.call("float", width), py::int_(2)), py::int_(2));
-    placed.attr("place")("x"_a = hv::add(self.attr("entry_x"), half), "y"_a = 18, "anchor"_a = "center");
-
-    py::object step = hv::sub(a.call("float", width), py::int_(2));
-    self.attr("entry_x") = hv::steal(PyNumber_InPlaceAdd(self.attr("entry_x").ptr(), step.ptr()));
-    py::int_ one(1);
-    self.attr("N") = hv::steal(PyNumber_InPlaceAdd(self.attr("N").ptr(), one.ptr()));
-    return py::none();
+    py::object x = self.attr("entry_x");
+    label.attr("place")("x"_a = x + (s.global("float")(width) - 2_i) / 2_i, "y"_a = 18, "anchor"_a = "center");
+    hv::iadd(self, "entry_x", s.global("float")(width) - 2_i);
+    hv::iadd(self, "N", 1_i);
 }
 
-// One cell of a column. The first tries the column's options (and is undone
-// when the toolkit refuses one, or when it is too large to show); the others
-// repeat them.
-template <class Make>
-py::object column_cell(py::handle frame, bool& first, py::handle width, const Make& make) {
-    if (!first) return make();
-    py::object cell = hv::make_widget(frame, make);
-    // The column's width, 30 high, a border of 2 on each side.
-    const hv::Given given = hv::Given().length(width).length(30 + 2 * 2);
-    hv::refuse_if_too_large(cell, given, "the column's cells", [&] { cell.attr("destroy")(); });
-    first = false;
-    return cell;
-}
-
-// The cells of one "normal" column: one CTkEntry per row.
-void build_editable(const hv::Args& a, py::handle frame, py::handle record, py::handle cells, py::handle defaults,
-                    py::handle rows) {
-    py::object width = hv::getitem(record, py::int_(1));
-    py::object x = hv::getitem(record, py::int_(2));
-    py::object make_entry = a.global("customtkinter").attr("CTkEntry");
+// A column's cells, row by row: `create` makes a cell, `place` stores and
+// places the cell of row i. The first cell tries the column's options (a
+// half-made one is destroyed when the toolkit refuses one; the others repeat
+// them) and shows whether its width fits a canvas (a customtkinter widget
+// draws on one, 60 pixels short of X's limit).
+template <class Create, class Place>
+void build_column(const Scope& s, py::handle self, py::handle n, py::handle width, Create&& create, Place&& place) {
+    py::object rows = s.global("range")(s.global("int")(n));
+    if (hv::truth(rows)) {
+        const std::string past = hv::past_limit(self.attr("frame"), width, "wide", "its cells");
+        if (!past.empty()) hv::refuse("a column " + py::str(width).cast<std::string>() + " wide", past);
+    }
     bool first = true;
-    for_each(rows, [&](py::object i) {
-        auto make = [&] {
-            return make_entry(frame, "placeholder_text"_a = "", "width"_a = width, "height"_a = 30,
-                              "corner_radius"_a = 0);
-        };
-        py::object cell = column_cell(frame, first, width, make);
-        py::list(py::reinterpret_borrow<py::object>(cells)).append(cell);
-        hv::getitem(cells, i).attr("place")("x"_a = x, "y"_a = hv::add(py::int_(30), hv::mul(py::int_(28), i)));
-        py::list(py::reinterpret_borrow<py::object>(defaults)).append(py::str(""));
-    });
+    for (py::handle i : rows) {
+        py::object cell = first ? make_widget(self.attr("frame"), create) : create();
+        place(i, cell);
+        if (first) hv::refuse_if_made_too_large(cell, "the column's cells");
+        first = false;
+    }
 }
 
-// (width, height) = pyautogui.size(): the first of exactly two values.
-py::object screen_width(const hv::Args& a) { return hv::unpack<2>(a.global("pyautogui").attr("size")())[0]; }
-
-// The cells of one "disabled" column: a dark frame holding a label on a StringVar.
-void build_display_only(const hv::Args& a, py::handle frame, py::handle record, py::handle cells,
-                        py::handle defaults, py::handle rows) {
-    py::object screen = screen_width(a);
-    py::object width = hv::getitem(record, py::int_(1));
-    py::object make_frame = a.global("customtkinter").attr("CTkFrame");
-    bool first = true;
-    for_each(rows, [&](py::object i) {
-        auto make = [&] {
-            return make_frame(frame, width, "height"_a = 30, "border_width"_a = 2, "corner_radius"_a = 0,
-                              "fg_color"_a = "#353638", "border_color"_a = "#53575a");
-        };
-        py::object cell = column_cell(frame, first, width, make);
-        cell.attr("place")("x"_a = hv::sub(hv::getitem(record, py::int_(2)), py::int_(1)),
-                           "y"_a = hv::add(py::int_(30), hv::mul(py::int_(28), i)));
-        py::list pair;
-        pair.append(a.global("tkinter").attr("StringVar")());
-        py::list(py::reinterpret_borrow<py::object>(cells)).append(pair);
-        py::object slot = hv::getitem(cells, i);
-        hv::getitem(slot, py::int_(0)).attr("set")("");
-        py::object make_label = a.global("tkinter").attr("Label");
-        py::object variable = hv::getitem(slot, py::int_(0));
-        py::object font = table_font(a);
-        py::list(slot).append(hv::make_widget(cell, [&] {
-            return make_label(cell, "textvariable"_a = variable, "bg"_a = "#353638", "fg"_a = "white",
-                              "font"_a = font);
-        }));
-        py::object y = hv::div(hv::mul(py::int_(18), screen), py::int_(2560));
-        hv::getitem(slot, py::int_(1)).attr("place")("x"_a = 100, "y"_a = y, "anchor"_a = "e");
-        py::list(py::reinterpret_borrow<py::object>(defaults)).append(py::str(""));
-    });
-}
-
-py::object add_table(const hv::Args& a) {
-    py::handle self = a["self"];
-    py::handle n = a["n"];
-
-    py::object height = hv::add(hv::div(hv::mul(py::int_(14000), n), py::int_(500)), py::int_(50));
+void add_table(const Scope& s, py::handle self, py::handle n, py::handle serial_number) {
+    py::object height = 14000_i * py::reinterpret_borrow<py::object>(n) / 500_i + 50_i;
     py::object frame = self.attr("frame");
     // Told only when refusing: str(n) is not called for a table that fits.
-    auto table = [&] { return "a table of " + hv::str(n).cast<std::string>() + " rows"; };
-    // A parent taller than any window can be is refused before anything
-    // changes; the windows it would grow are measured once it has its height.
-    if (const hv::Oversize past = hv::oversize_side(frame, height, "tall", "its parent"))
-        hv::refuse_size(table(), past);
-    // The height to go back to; a parent that cannot tell it is not a Tk
+    auto table = [&] { return "a table of " + py::str(n).cast<std::string>() + " rows"; };
+    const std::string past = hv::past_limit(frame, height, "tall", "its parent");
+    if (!past.empty()) hv::refuse(table(), past);
+    // The height to go back to; a parent that cannot tell it is no Tk
     // widget the window system would be asked to show.
-    py::object before;
+    py::object before = py::none();
     try {
         if (py::hasattr(frame, "winfo_reqheight")) before = frame.attr("cget")("height");
-    } catch (py::error_already_set&) {
+    } catch (py::error_already_set& e) {
+        if (!hv::is_exception(e)) throw;
     }
     frame.attr("configure")("height"_a = height);
-    hv::refuse_if_too_large(frame, table, [&] {
-        if (before) frame.attr("configure")("height"_a = before);
-    });
+    hv::refuse_if_too_large(frame, table, [&] { frame.attr("configure")("height"_a = before); });
 
-    for_each(self.attr("entry_name"), [&](py::object k) {
-        hv::setitem(self.attr("entry"), k, py::list());
-        hv::setitem(self.attr("default_value_get"), k, py::list());
-        py::object record = hv::getitem(self.attr("entry_name"), k);
-        py::object state = hv::getitem(record, py::int_(3));
-        const bool editable = is_state(state, "normal");
-        if (!editable && !is_state(state, "disabled")) return;  // a column without cells
-        py::object rows = a.call("range", a.call("int", n));
-        // A column wider than any window can be is refused before its first cell.
-        py::object width = hv::getitem(record, py::int_(1));
-        if (hv::truth(rows))
-            if (const hv::Oversize past = hv::oversize_side(self.attr("frame"), width, "wide", "its cells"))
-                hv::refuse_size("a column " + hv::str(width).cast<std::string>() + " wide", past);
-        py::object cells = hv::getitem(self.attr("entry"), k);
-        py::object defaults = hv::getitem(self.attr("default_value_get"), k);
-        if (editable)
-            build_editable(a, self.attr("frame"), record, cells, defaults, rows);
-        else
-            build_display_only(a, self.attr("frame"), record, cells, defaults, rows);
-    });
-
-    if (hv::truth(a["serial_number"])) {
-        py::object make_label = a.global("customtkinter").attr("CTkLabel");
-        for_each(a.call("range", n), [&](py::object i) {
-            py::object parent = self.attr("frame");
-            py::object text = a.str(hv::add(i, py::int_(1)));
-            py::object font = table_font(a);
-            py::object label = make_label(parent, "text"_a = text, "font"_a = font);
-            label.attr("place")("x"_a = hv::sub(self.attr("entry_x_init"), py::int_(20)),
-                                "y"_a = hv::add(py::int_(30), hv::mul(py::int_(28), i)));
-        });
+    for (py::handle k : self.attr("entry_name")) {
+        self.attr("entry")[k] = py::list();
+        self.attr("default_value_get")[k] = py::list();
+        py::object record = self.attr("entry_name")[k];
+        if (column_is(self, k, "normal")) {
+            build_column(
+                s, self, n, record[1_i],
+                [&] {
+                    return s.global("customtkinter").attr("CTkEntry")(self.attr("frame"), "placeholder_text"_a = "",
+                                                                      "width"_a = record[1_i], "height"_a = 30,
+                                                                      "corner_radius"_a = 0);
+                },
+                [&](py::handle i, py::handle cell) {
+                    self.attr("entry")[k].attr("append")(cell);
+                    self.attr("entry")[k][i].attr("place")("x"_a = record[2_i], "y"_a = row_y(i));
+                    self.attr("default_value_get")[k].attr("append")("");
+                });
+        } else if (column_is(self, k, "disabled")) {
+            auto [screen_width, screen_height] = hv::unpack<2>(s.global("pyautogui").attr("size")());
+            build_column(
+                s, self, n, record[1_i],
+                [&] {
+                    return s.global("customtkinter").attr("CTkFrame")(
+                        self.attr("frame"), record[1_i], "height"_a = 30, "border_width"_a = 2, "corner_radius"_a = 0,
+                        "fg_color"_a = "#353638", "border_color"_a = "#53575a");
+                },
+                [&](py::handle i, py::handle cell) {
+                    cell.attr("place")("x"_a = py::object(record[2_i]) - 1_i, "y"_a = row_y(i));
+                    py::list pair;
+                    pair.append(s.global("tkinter").attr("StringVar")());
+                    self.attr("entry")[k].attr("append")(pair);
+                    self.attr("entry")[k][i][0_i].attr("set")("");
+                    py::object label = s.global("tkinter").attr("Label")(
+                        cell, "textvariable"_a = self.attr("entry")[k][i][0_i], "bg"_a = "#353638", "fg"_a = "white",
+                        "font"_a = bold_font(s, 15));
+                    self.attr("entry")[k][i].attr("append")(label);
+                    self.attr("entry")[k][i][1_i].attr("place")("x"_a = 100, "y"_a = 18_i * screen_width / 2560_i,
+                                                                "anchor"_a = "e");
+                    self.attr("default_value_get")[k].attr("append")("");
+                });
+        }
     }
-    return py::none();
+
+    if (hv::truth(serial_number)) {
+        for (py::handle i : s.global("range")(n)) {
+            py::object number = py::reinterpret_borrow<py::object>(i) + 1_i;
+            py::object label = s.global("customtkinter").attr("CTkLabel")(self.attr("frame"), "text"_a = s.str(number),
+                                                                          "font"_a = bold_font(s, 15));
+            py::object x = self.attr("entry_x_init");
+            label.attr("place")("x"_a = x - 20_i, "y"_a = row_y(i));
+        }
+    }
 }
 
-py::object delete_all(const hv::Args& a) {
-    py::handle self = a["self"];
-    for_each(self.attr("entry"), [&](py::object k) {
-        if (is_state(state_of(self, k), "normal")) {
-            for_each(a.call("range", a.call("len", hv::getitem(self.attr("entry"), k))), [&](py::object i) {
-                py::object cell = hv::getitem(hv::getitem(self.attr("entry"), k), i);
+void delete_all(const Scope& s, py::handle self) {
+    for (py::handle k : self.attr("entry")) {
+        if (column_is(self, k, "normal")) {
+            for (py::handle i : s.global("range")(s.global("len")(self.attr("entry")[k]))) {
+                py::object cell = self.attr("entry")[k][i];
                 cell.attr("delete")(0, "last_index"_a = 9999);
                 // One delete stops at character 9999; what a longer text
                 // leaves behind goes too, so the cell really is empty.
-                if (hv::not_equals(cell.attr("get")(), py::str("")))
-                    cell.attr("delete")(0, "last_index"_a = a.global("tkinter").attr("END"));
-                hv::setitem(hv::getitem(self.attr("default_value_get"), k), i, py::str(""));
-            });
+                if (py::object(cell.attr("get")()).not_equal(py::str("")))
+                    cell.attr("delete")(0, "last_index"_a = s.global("tkinter").attr("END"));
+                self.attr("default_value_get")[k][i] = "";
+            }
         }
-        if (is_state(state_of(self, k), "disabled")) {
-            for_each(a.call("range", a.call("len", hv::getitem(self.attr("entry"), k))), [&](py::object i) {
-                hv::getitem(hv::getitem(hv::getitem(self.attr("entry"), k), i), py::int_(0)).attr("set")("");
-                hv::setitem(hv::getitem(self.attr("default_value_get"), k), i, py::str(""));
-            });
+        if (column_is(self, k, "disabled")) {
+            for (py::handle i : s.global("range")(s.global("len")(self.attr("entry")[k]))) {
+                self.attr("entry")[k][i][0_i].attr("set")("");
+                self.attr("default_value_get")[k][i] = "";
+            }
         }
-    });
-    return py::none();
+    }
 }
 
-// cell.get(), called as the interpreter calls a method (no argument tuple):
-// get() reads every cell of the table, so the call itself should cost nothing.
-py::object call_get(py::handle cell, py::handle name) {
-    return hv::steal(PyObject_CallMethodNoArgs(cell.ptr(), name.ptr()));
-}
-
-py::object get(const hv::Args& a) {
-    py::handle self = a["self"];
-    py::list result;
+// Every cell of the table, as `for i in range(len(self.entry[k]))` reads
+// them; a column's two lists are looked up once per column.
+py::object get(const Scope&, py::handle self) {
+    py::handle get = hv::name("get");
     const py::str empty("");
-    const py::str get_name("get");
-    for_each(self.attr("entry"), [&](py::object k) {
+    py::list a;
+    for (py::handle k : self.attr("entry")) {
         py::list column;
-        result.append(column);
-        py::object cells = hv::getitem(self.attr("entry"), k);
-        py::object defaults = hv::getitem(self.attr("default_value_get"), k);
-        py::object state = state_of(self, k);
-        if (is_state(state, "normal")) {
-            for_each(a.call("range", a.call("len", cells)), [&](py::object i) {
-                py::object cell = hv::getitem(cells, i);
-                if (hv::equals(call_get(cell, get_name), empty))
-                    column.append(hv::getitem(defaults, i));
-                else
-                    column.append(call_get(cell, get_name));
-            });
-        } else if (is_state(state, "disabled")) {
-            for_each(a.call("range", a.call("len", cells)),
-                     [&](py::object i) { column.append(hv::getitem(defaults, i)); });
+        a.append(column);
+        py::list cells = self.attr("entry")[k], defaults = self.attr("default_value_get")[k];
+        const bool editable = column_is(self, k, "normal");
+        if (!editable && !column_is(self, k, "disabled")) continue;
+        for (size_t i = 0, n = cells.size(); i < n; ++i) {
+            if (!editable) {
+                column.append(defaults[i]);
+                continue;
+            }
+            py::object typed = hv::call_method(cells[i], get);
+            column.append(typed.equal(empty) ? py::object(defaults[i]) : hv::call_method(cells[i], get));
         }
-    });
-    return std::move(result);
+    }
+    return std::move(a);
 }
 
-py::object update(const hv::Args&) { return py::none(); }
+void update(const Scope&, py::handle) {}
 
-py::object set_text(const hv::Args& a) {
-    py::handle self = a["self"];
-    py::handle name = a["name"];
-    py::handle y = a["y"];
-    py::handle text = a["text"];
-    if (is_state(state_of(self, key_of(a, self, name)), "disabled")) {
-        py::object slot = hv::getitem(hv::getitem(self.attr("entry"), key_of(a, self, name)), y);
-        py::object variable = hv::getitem(slot, py::int_(0));
-        py::object shown = a.str(text);
-        py::object before = variable.attr("get")();
-        variable.attr("set")(shown);
+// The column key of a name, looked up afresh: name_to_random_string[str(name)].
+py::object key_of(const Scope& s, py::handle self, py::handle name) {
+    return self.attr("name_to_random_string")[s.str(name)];
+}
+
+void set_text(const Scope& s, py::handle self, py::handle name, py::handle y, py::handle text,
+              py::handle default_value) {
+    if (column_is(self, key_of(s, self, name), "disabled")) {
+        py::object slot = self.attr("entry")[key_of(s, self, name)][y];
+        py::object shown = slot[0_i].attr("get")();
+        slot[0_i].attr("set")(s.str(text));
         // Thousands of characters would make the cell's label too large to
         // show: the cell keeps its text and the call is refused.
-        hv::refuse_if_too_large(hv::getitem(slot, py::int_(1)), hv::Given().text(shown, kFontPixels), "the text",
-                                [&] { variable.attr("set")(before); });
-    } else if (is_state(state_of(self, key_of(a, self, name)), "normal")) {
-        hv::getitem(hv::getitem(self.attr("entry"), key_of(a, self, name)), y)
-            .attr("configure")("placeholder_text"_a = text);
+        hv::refuse_if_too_large(slot[1_i], "the text", [&] { slot[0_i].attr("set")(shown); });
+    } else if (column_is(self, key_of(s, self, name), "normal")) {
+        self.attr("entry")[key_of(s, self, name)][y].attr("configure")("placeholder_text"_a = text);
     }
-    if (hv::truth(a["default_value"]))
-        hv::setitem(hv::getitem(self.attr("default_value_get"), key_of(a, self, name)), y, a.str(text));
-    return py::none();
+    if (hv::truth(default_value)) self.attr("default_value_get")[key_of(s, self, name)][y] = s.str(text);
 }
 
-py::object set_title_text(const hv::Args& a) {
-    py::handle self = a["self"];
-    py::handle new_name = a["new_name"];
-    py::object key = key_of(a, self, a["name"]);
-    py::object names = self.attr("name_to_random_string");
-    py::object new_text = a.str(new_name);
-    hv::MappingEntry mapped_before(names, new_text);
-    hv::setitem(names, new_text, key);
-    py::object label = hv::getitem(hv::getitem(self.attr("entry_name"), key_of(a, self, new_name)), py::int_(5));
-    py::object text = a.str(new_name);
-    py::object before = label.attr("cget")("text");
-    label.attr("configure")("text"_a = text);
-    hv::refuse_if_too_large(label, hv::Given().text(text, kFontPixels), "the column's name", [&] {  // the header and the names as they were
-        label.attr("configure")("text"_a = before);
+void set_title_text(const Scope& s, py::handle self, py::handle name, py::handle new_name) {
+    py::object key = key_of(s, self, name);
+    py::object new_text = s.str(new_name);
+    hv::MappingEntry mapped_before(self.attr("name_to_random_string"), new_text);
+    self.attr("name_to_random_string")[new_text] = key;
+    py::object label = self.attr("entry_name")[key_of(s, self, new_name)][5_i];
+    py::object shown = label.attr("cget")("text");
+    label.attr("configure")("text"_a = s.str(new_name));
+    hv::refuse_if_too_large(label, "the column's name", [&] {  // the header and the names as they were
+        label.attr("configure")("text"_a = shown);
         mapped_before.restore();
     });
-    return py::none();
 }
 
 }  // namespace

@@ -3,11 +3,17 @@
 #pragma once
 
 #include "../core/hv.hpp"
+#include "../core/size.hpp"
+#include "../core/widgets.hpp"
+
+#include <string>
 
 namespace pandrel {
 
 namespace py = hv::py;
 using namespace pybind11::literals;
+using hv::make_widget;
+using hv::Scope;
 
 py::object make_CTkCalendar(py::handle globals, const std::string& outer);
 py::object make_Chart_Matplotlib(py::handle globals, const std::string& outer);
@@ -18,7 +24,14 @@ py::object make_Draw_Map(py::handle globals, const std::string& outer);
 py::object make_Set_CTkTextbox(py::handle globals, const std::string& outer);
 
 // Pandrel.__init__ and Pandrel.many_days.
-py::object pandrel_init(const hv::Args& a);
-py::object many_days(const hv::Args& a);
+void pandrel_init(const Scope& s, py::handle self);
+py::object many_days(const Scope& s, py::handle self, py::handle year, py::handle month);
+
+// customtkinter.CTkFont(family="Microsoft JhengHei", size=size, weight="bold"),
+// a new one each time: the bold font of the kit's labels and buttons.
+inline py::object bold_font(const Scope& s, int size) {
+    return s.global("customtkinter").attr("CTkFont")("family"_a = "Microsoft JhengHei", "size"_a = size,
+                                                     "weight"_a = "bold");
+}
 
 }  // namespace pandrel

@@ -5,7 +5,7 @@
 namespace pandrel {
 namespace {
 
-void body(py::module_, py::dict g) {
+void body(py::dict g) {
     g["os"] = hv::import(g, "os");
     g["tkinter"] = hv::import(g, "tkinter");
     g["customtkinter"] = hv::import(g, "customtkinter");
@@ -39,4 +39,4 @@ void body(py::module_, py::dict g) {
 }  // namespace
 }  // namespace pandrel
 
-PyMODINIT_FUNC PyInit_Pandrel() { return PyModuleDef_Init(hv::module_definition<pandrel::body>("Pandrel")); }
+HV_MODULE(Pandrel, pandrel::body)
