@@ -369,9 +369,10 @@ def test_the_window_keeps_ticking_while_two_workers_redraw():
         done, reports = child.run(TICKS, side, timeout=120)
         assert done.returncode == 0, done.stderr
         ticks[side] = reports[0]["ticks"]
-    # Python's own program ticks about 35 times; the window must stay as
-    # responsive (a hand-over to the Tk thread kept it at 2).
-    assert ticks["kit"] >= 0.6 * ticks["plain"] and ticks["plain"] >= 10, ticks
+    # Python's own program ticks about 35 times and the kit's as often on an
+    # idle machine; a hand-over to the Tk thread kept it at 2. The factor
+    # leaves room for a machine whose load changes between the two runs.
+    assert ticks["kit"] >= 0.3 * ticks["plain"] and ticks["plain"] >= 10, ticks
 
 
 # A worker's chart calls run on the worker, as Python code's would: its own
