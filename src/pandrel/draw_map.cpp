@@ -172,6 +172,7 @@ void draw_file(const Scope& s, py::handle self, py::handle data_path, py::handle
     // run from time to time.
     py::list paths, lats, lons;
     hv::Breather breather;
+    py::handle longitude = hv::name("longitude"), latitude = hv::name("latitude");
     py::object tracks = gpx.attr("tracks");
     py::object track_count = s.global("len")(tracks);
     py::int_ i(0);
@@ -179,11 +180,11 @@ void draw_file(const Scope& s, py::handle self, py::handle data_path, py::handle
         for (py::handle segment : track.attr("segments")) {
             py::list lon, lat;
             for (py::handle point : segment.attr("points")) {
-                lon.append(point.attr("longitude"));
+                lon.append(point.attr(longitude));
                 breather.count();
             }
             for (py::handle point : segment.attr("points")) {
-                lat.append(point.attr("latitude"));
+                lat.append(point.attr(latitude));
                 breather.count();
             }
             paths.append(s.global("list")(s.global("zip")(lat, lon)));
