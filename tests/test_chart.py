@@ -383,11 +383,14 @@ def redraws():
         ended.append(type(e).__name__)
 closer = threading.Thread(target=redraws, daemon=True)
 closer.start()
-def close():   # lets the worker start a redraw, then closes the window
-    go.set()
+def close():
     root.destroy()
 root.after(0, lambda: threading.Thread(target=locked).start())
 root.mainloop()
+# The worker redraws once the window has closed. (Had it made its first Tk
+# call while the loop still ran its last callback, tkinter would have queued
+# it for a loop that never turns again: it hangs so in plain Python too.)
+go.set()
 closer.join(8)
 seen["closed"] = [closer.is_alive(), ended]
 print(json.dumps(seen), flush=True)
