@@ -21,6 +21,13 @@ py::object make_widget(py::handle parent, Make&& make) {
         const_cast<void*>(static_cast<const void*>(&make)));
 }
 
+// customtkinter.CTkFont(family="Microsoft JhengHei", size=size, weight="bold"),
+// a new one each time: the bold font of the kit's and the window's labels and
+// buttons. `customtkinter` is the package as the caller's module names it.
+inline py::object bold_font(py::handle customtkinter, int size) {
+    return customtkinter.attr("CTkFont")("family"_a = "Microsoft JhengHei", "size"_a = size, "weight"_a = "bold");
+}
+
 // mapping[key] as it is now (or its absence), put back by restore(): a change
 // refused after a name was (re)mapped leaves the mapping as it found it.
 class MappingEntry {

@@ -7,6 +7,7 @@
 #pragma once
 
 #include "../core/hv.hpp"
+#include "../core/widgets.hpp"
 
 namespace gui {
 
@@ -38,10 +39,7 @@ inline constexpr const char* kPdfFlag = "輸出專利說明書PDF檔案";
 // (first, second): the pads and sizes the window's calls take.
 inline py::tuple pair(int first, int second) { return py::make_tuple(first, second); }
 
-// customtkinter.CTkFont(family="Microsoft JhengHei", size=size, weight="bold").
-inline py::object bold_font(py::handle ctk, int size) {
-    return ctk.attr("CTkFont")("family"_a = "Microsoft JhengHei", "size"_a = size, "weight"_a = "bold");
-}
+using hv::bold_font;
 
 // try: step() / except Exception: pass. Anything more serious goes on.
 template <class Step>

@@ -27,11 +27,7 @@ py::object make_Set_CTkTextbox(py::handle globals, const std::string& outer);
 void pandrel_init(const Scope& s, py::handle self);
 py::object many_days(const Scope& s, py::handle self, py::handle year, py::handle month);
 
-// customtkinter.CTkFont(family="Microsoft JhengHei", size=size, weight="bold"),
-// a new one each time: the bold font of the kit's labels and buttons.
-inline py::object bold_font(const Scope& s, int size) {
-    return s.global("customtkinter").attr("CTkFont")("family"_a = "Microsoft JhengHei", "size"_a = size,
-                                                     "weight"_a = "bold");
-}
+// The bold font of the kit's labels and buttons, with the module's customtkinter.
+inline py::object bold_font(const Scope& s, int size) { return hv::bold_font(s.global("customtkinter"), size); }
 
 }  // namespace pandrel
