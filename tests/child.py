@@ -15,6 +15,34 @@ screen = ensure_display()
 import customtkinter
 """
 
+# For a chart updated on a daemon thread when the program ends: after a real
+# `add`, `python_only(charts, name)` gives the chart axes, a figure and a
+# canvas made of Python alone, so the kit's `update` runs Python frames, one
+# short Tk call through tkinter and the kit's own. matplotlib's C++ calls back
+# into Python (a path's vertices, a font file's bytes), and a daemon thread
+# that the interpreter ends inside such a call crashes the process, the same
+# program in plain Python as much as with the kit: bench/bench_exit.py counts
+# both sides; a test of the kit's own frames at exit cannot.
+PYTHON_ONLY_CHART = """
+class PythonOnlyChart:
+    def __init__(self, widget):
+        self.widget, self.points = widget, []
+    def clear(self):
+        self.points = []
+    def get_facecolor(self):
+        return "#2b2b2b"
+    def set_facecolor(self, colour):
+        pass
+    def plot(self, x, y):
+        self.points = [(float(a), float(b)) for a, b in zip(x, y)]
+    def tick_params(self, **options):
+        pass
+    def draw(self):
+        self.widget.winfo_width()
+def python_only(charts, name):
+    charts.ax[name] = charts.fig[name] = charts.canvas[name] = PythonOnlyChart(charts.canvas[name].get_tk_widget())
+"""
+
 # ... then, for the size tests, customtkinter at the widget scaling given as
 # the first argument, and the kit.
 PRELUDE = START + """

@@ -6,16 +6,11 @@ import child
 
 # Daemon threads update a chart and draw and clear a map without pause; once
 # both are at work, the program ends after the given delay, with or without the
-# main loop running. Last line: how much work was done. The chart draws no
-# text: matplotlib renders text through FreeType, which reads the font file
-# back through a Python file object from C++, and a daemon thread that the
-# interpreter ends there crashes the process, the same program in plain Python
-# as much as with the kit (bench/bench_exit.py counts both). Without text, what
-# the interpreter ends on the chart thread is Python frames and the kit's.
-THREADS_AT_EXIT = child.START + r"""
+# main loop running. Last line: how much work was done. The chart is made
+# by matplotlib and then updated through the kit with Python-only drawing
+# (child.PYTHON_ONLY_CHART says why).
+THREADS_AT_EXIT = child.START + child.PYTHON_ONLY_CHART + r"""
 track, delay, way = sys.argv[1], float(sys.argv[2]), sys.argv[3]
-import matplotlib
-matplotlib.rcParams.update({"xtick.labelbottom": False, "ytick.labelleft": False})
 from Halvorine通用模組.Pandrel import Pandrel
 root = customtkinter.CTk()
 frame = customtkinter.CTkFrame(root, width=300, height=200)
@@ -23,6 +18,7 @@ frame.grid(row=0, column=0)
 charts = Pandrel.Chart_Matplotlib(frame)
 x = list(range(2000))
 charts.add(x, [i % 7 for i in x], name="a")
+python_only(charts, "a")
 mapframe = customtkinter.CTkFrame(root)
 mapframe.grid(row=0, column=1)
 m = Pandrel.Draw_Map(mapframe)

@@ -319,17 +319,14 @@ root.after(300, end)
 root.mainloop()
 """
 
-# The chart draws no text: matplotlib's FreeType reads fonts back through
-# Python from C++, and a daemon thread that the interpreter ends there crashes
-# the process whether or not the kit is involved (see test_exit.py).
-EXIT_WHILE_CHARTING = PREAMBLE + r"""
-import matplotlib
-matplotlib.rcParams.update({"xtick.labelbottom": False, "ytick.labelleft": False})
+# The chart is updated with Python-only drawing (child.PYTHON_ONLY_CHART says why).
+EXIT_WHILE_CHARTING = PREAMBLE + child.PYTHON_ONLY_CHART + r"""
 frame = customtkinter.CTkFrame(root, width=300, height=200)
 frame.grid()
 charts = Pandrel.Chart_Matplotlib(frame)
 x = list(range(2000))
 charts.add(x, [i % 7 for i in x], name="a")
+python_only(charts, "a")
 updates = [0]
 def loop():
     while True:
