@@ -131,7 +131,8 @@ void init(const Scope& s, py::handle self, py::handle frame) {
     self.attr("gpxpy") = gpxpy;
     self.attr("frame") = frame;
     auto [width, height] = hv::unpack<2>(pyautogui.attr("size")());
-    self.attr("map_widget") = make_widget(frame, [&] {
+    // (C++17 lambdas name structured bindings only through an init-capture.)
+    self.attr("map_widget") = make_widget(frame, [&, &width = width, &height = height] {
         return tkintermapview.attr("TkinterMapView")(frame, "width"_a = py::int_(750) * width / py::int_(1920),
                                                      "height"_a = py::int_(400) * height / py::int_(1080),
                                                      "corner_radius"_a = 0);

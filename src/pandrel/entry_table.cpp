@@ -137,6 +137,7 @@ void add_table(const Scope& s, py::handle self, py::handle n, py::handle serial_
                 });
         } else if (column_is(self, k, "disabled")) {
             auto [screen_width, screen_height] = hv::unpack<2>(s.global("pyautogui").attr("size")());
+            // (C++17 lambdas name structured bindings only through an init-capture.)
             build_column(
                 s, self, n, record[1_i],
                 [&] {
@@ -144,7 +145,7 @@ void add_table(const Scope& s, py::handle self, py::handle n, py::handle serial_
                         self.attr("frame"), record[1_i], "height"_a = 30, "border_width"_a = 2, "corner_radius"_a = 0,
                         "fg_color"_a = "#353638", "border_color"_a = "#53575a");
                 },
-                [&](py::handle i, py::handle cell) {
+                [&, &screen_width = screen_width](py::handle i, py::handle cell) {
                     cell.attr("place")("x"_a = py::object(record[2_i]) - 1_i, "y"_a = row_y(i));
                     py::list pair;
                     pair.append(s.global("tkinter").attr("StringVar")());
